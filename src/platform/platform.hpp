@@ -1,0 +1,99 @@
+// Everything the program needs of the operating system, and nothing more.
+// posix.cpp and win32.cpp implement this header; no other file talks to the OS.
+//
+// Operations that can fail throw a FatalError whose report is the caller's
+// step text, ": ", and the system's description of the error.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glyphreel::platform {
+
+// Paths and arguments stay in the platform's own form from the command line
+// to the child process: bytes on POSIX, UTF-16 on Windows.
+#ifdef _WIN32
+using NativeChar = wchar_t;
+#else
+using NativeChar = char;
+#endif
+using NativeString = std::basic_string<NativeChar>;
+
+// Once, before anything else: a write to a pipe whose reader has gone must
+// come back as an error rather than end the process.
+void prepare_process();
+
+// The argument vector in native form, the program name first. On POSIX the
+// arguments of main are taken as they are; Windows reads its own wide
+// command line and ignores them.
+std::vector<NativeString> native_arguments(int argc, char** argv);
+
+// The argument as UTF-8 text, or nothing when it is not valid Unicode.
+std::optional<std::string> argument_text(const NativeString& argument);
+
+// An ASCII text in native form, for the fixed arguments of the encoder.
+NativeString native_from_ascii(std::string_view ascii);
+
+// Writes UTF-8 text to standard error; failures are ignored, as there is no
+// one left to tell.
+void write_standard_error(std::string_view text);
+
+std::vector<std::uint8_t> read_whole_file(const NativeString& path,
+                                          std::string_view step);
+
+// Creates a new file and writes all bytes to it. Fails when anything, a link
+// included, already stands at the path: nothing of the user's is truncated or
+// written through a link.
+void create_new_file(const NativeString& path,
+                     std::span<const std::uint8_t> bytes,
+                     std::string_view step);
+
+// True when the path names a file or directory after following links, or an
+// object that is locked by another process. Only "does not exist" counts as
+// absence; any other failure of the query is reported.
+bool path_exists(const NativeString& path, std::string_view step);
+
+void delete_file(const NativeString& path, std::string_view step);
+
+// A started child process with a pipe into its standard input.
+struct ChildProcess {
+  std::intptr_t process = -1;  // process id on POSIX, process HANDLE on Windows
+  std::intptr_t input = -1;    // write end of the pipe into the child's stdin
+};
+
+// Starts `program` (a bare name is looked up the platform's usual way) with
+// `arguments`, its standard input a new pipe whose write end alone stays with
+// us, standard output and standard error inherited.
+ChildProcess spawn_with_input_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step);
+
+// Writes every byte to the child's input, continuing after partial writes and
+// repeating interrupted ones. A write after the child has closed its end fails
+// with a broken-pipe error.
+void write_to_child(ChildProcess& child, std::span<const std::uint8_t> bytes,
+                    std::string_view step);
+
+// Closes the write end, so the child sees the end of its input.
+void close_child_input(ChildProcess& child);
+
+struct ExitStatus {
+  bool by_signal = false;
+  int code = 0;  // exit code, or the signal number when by_signal
+  bool success() const { return !by_signal && code == 0; }
+};
+
+// "exit status 1", "killed by signal 9".
+inline std::string describe(const ExitStatus& status) {
+  return (status.by_signal ? "killed by signal " : "exit status ") +
+         std::to_string(status.code);
+}
+
+// Waits for the child without a time limit, then releases its handles.
+ExitStatus wait_for_child(ChildProcess& child, std::string_view step);
+
+}  // namespace glyphreel::platform

@@ -1,0 +1,200 @@
+// The POSIX half of the platform layer.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "main/fatal_error.hpp"
+#include "platform/platform.hpp"
+#include "platform/text.hpp"
+
+extern char** environ;
+
+namespace glyphreel::platform {
+
+namespace {
+
+OsError last_error() {
+  const int code = errno;
+  return OsError{code, std::strerror(code), code == EPIPE};
+}
+
+[[noreturn]] void fail(std::string_view step) {
+  throw FatalError::system(step, last_error());
+}
+
+// Writes all bytes to `fd`, continuing after partial writes and repeating
+// interrupted ones.
+void write_all(int fd, std::span<const std::uint8_t> bytes,
+               std::string_view step) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail(step);
+    }
+    if (written == 0) {
+      throw FatalError(std::string(step) + ": failed to write whole buffer");
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+}
+
+// A larger pipe lets a whole frame through with far fewer context switches.
+// The kernel may refuse (a per-user limit); the default size still works.
+void enlarge_pipe([[maybe_unused]] int fd) {
+#ifdef F_SETPIPE_SZ
+  constexpr int wanted_pipe_size = 1 << 20;
+  (void)::fcntl(fd, F_SETPIPE_SZ, wanted_pipe_size);
+#endif
+}
+
+}  // namespace
+
+void prepare_process() { ::signal(SIGPIPE, SIG_IGN); }
+
+std::vector<NativeString> native_arguments(int argc, char** argv) {
+  return std::vector<NativeString>(argv, argv + argc);
+}
+
+std::optional<std::string> argument_text(const NativeString& argument) {
+  if (!is_valid_utf8(argument)) return std::nullopt;
+  return argument;
+}
+
+NativeString native_from_ascii(std::string_view ascii) {
+  return NativeString(ascii);
+}
+
+void write_standard_error(std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+std::vector<std::uint8_t> read_whole_file(const NativeString& path,
+                                          std::string_view step) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(step);
+  struct stat info {};
+  std::vector<std::uint8_t> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+  }
+  constexpr std::size_t chunk = std::size_t{1} << 20;
+  for (;;) {
+    const std::size_t used = bytes.size();
+    bytes.resize(used + chunk);
+    const ssize_t got = ::read(fd, bytes.data() + used, chunk);
+    if (got < 0) {
+      bytes.resize(used);
+      if (errno == EINTR) continue;
+      const OsError error = last_error();
+      ::close(fd);
+      throw FatalError::system(step, error);
+    }
+    bytes.resize(used + static_cast<std::size_t>(got));
+    if (got == 0) break;
+  }
+  ::close(fd);
+  return bytes;
+}
+
+void create_new_file(const NativeString& path,
+                     std::span<const std::uint8_t> bytes,
+                     std::string_view step) {
+  const int fd = ::open(
+      path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) fail(step);
+  try {
+    write_all(fd, bytes, step);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  if (::close(fd) != 0) fail(step);
+}
+
+bool path_exists(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return true;
+  if (errno == ENOENT) return false;
+  fail(step);
+}
+
+void delete_file(const NativeString& path, std::string_view step) {
+  if (::unlink(path.c_str()) != 0) fail(step);
+}
+
+ChildProcess spawn_with_input_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step) {
+  // Both ends close on exec; dup2 below gives the child a plain copy of the
+  // read end as its stdin, so the write end never reaches it.
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
+  enlarge_pipe(ends[1]);
+
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 2);
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const NativeString& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+
+  // We ignore SIGPIPE ourselves; the encoder gets the default back.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+  pid_t pid = -1;
+  const int error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
+                                   argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ends[0]);
+  if (error != 0) {
+    ::close(ends[1]);
+    throw FatalError::system(step, OsError{error, std::strerror(error)});
+  }
+  return ChildProcess{pid, ends[1]};
+}
+
+void write_to_child(ChildProcess& child, std::span<const std::uint8_t> bytes,
+                    std::string_view step) {
+  write_all(static_cast<int>(child.input), bytes, step);
+}
+
+void close_child_input(ChildProcess& child) {
+  if (child.input >= 0) ::close(static_cast<int>(child.input));
+  child.input = -1;
+}
+
+ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
+  int raw = 0;
+  while (::waitpid(static_cast<pid_t>(child.process), &raw, 0) < 0) {
+    if (errno != EINTR) fail(step);
+  }
+  child.process = -1;
+  if (WIFSIGNALED(raw)) return ExitStatus{true, WTERMSIG(raw)};
+  return ExitStatus{false, WEXITSTATUS(raw)};
+}
+
+}  // namespace glyphreel::platform

@@ -1,0 +1,79 @@
+#include "platform/text.hpp"
+
+#include <cstdint>
+
+namespace glyphreel::platform {
+
+namespace {
+
+void append_utf8(std::string& out, char32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else if (code_point < 0x10000) {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code_point >> 18));
+    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<std::uint8_t>(bytes[i]);
+    std::size_t length = 0;
+    char32_t code_point = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2, code_point = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3, code_point = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4, code_point = lead & 0x07, smallest = 0x10000;
+    } else {
+      return false;
+    }
+    if (bytes.size() - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<std::uint8_t>(bytes[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code_point = (code_point << 6) | (next & 0x3F);
+    }
+    if (code_point < smallest || code_point > 0x10FFFF) return false;
+    if (code_point >= 0xD800 && code_point <= 0xDFFF) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::optional<std::string> utf8_from_utf16(std::u16string_view units) {
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t unit = units[i];
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return std::nullopt;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 1 == units.size()) return std::nullopt;
+      const char32_t low = units[i + 1];
+      if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      ++i;
+    }
+    append_utf8(out, unit);
+  }
+  return out;
+}
+
+}  // namespace glyphreel::platform
