@@ -1,8 +1,9 @@
-#include "main/fatal_error.hpp"
+// The glyphreel executable: everything but this lives in glyphreel_core.
+#include "main/run.hpp"
 #include "platform/platform.hpp"
 
 int main(int argc, char** argv) {
   glyphreel::platform::prepare_process();
-  (void)glyphreel::platform::native_arguments(argc, argv);
-  return glyphreel::exit_success;
+  const auto arguments = glyphreel::platform::native_arguments(argc, argv);
+  return glyphreel::run_program(arguments);
 }

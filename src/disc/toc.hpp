@@ -1,0 +1,33 @@
+// The disc's table of contents: the response of READ TOC in format 0 with
+// logical block addresses, turned into one sector range per track.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace glyphreel {
+
+inline constexpr std::size_t img_frame_size = 2352;  // audio bytes per sector
+inline constexpr std::size_t cdg_frame_size = 96;    // subcode bytes per sector
+inline constexpr std::uint8_t lead_out_track_number = 0xAA;
+
+// Sectors start_lba up to, not including, end_lba (the next descriptor's
+// start: the next track or the lead-out).
+struct TrackLbaRange {
+  std::uint64_t start_lba = 0;
+  std::uint64_t end_lba = 0;
+  bool operator==(const TrackLbaRange&) const = default;
+};
+
+// Checks the file's framing and track numbering and yields one range per
+// track, in track order; a fatal stop on the first failed check. Ranges are
+// taken as they come: empty, reversed or out-of-order ranges pass here.
+std::vector<TrackLbaRange> parse_toc(std::span<const std::uint8_t> toc);
+
+// Both dumps must reach the lead-out address; a fatal stop otherwise.
+void check_ranges(const std::vector<TrackLbaRange>& track_lba_ranges,
+                  std::uint64_t img_frames, std::uint64_t cdg_frames);
+
+}  // namespace glyphreel

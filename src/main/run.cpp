@@ -1,0 +1,48 @@
+#include "main/run.hpp"
+
+#include "disc/spans.hpp"
+#include "encoder/encoder.hpp"
+#include "main/fatal_error.hpp"
+#include "main/load_inputs.hpp"
+#include "packs/pack_loop.hpp"
+#include "platform/platform.hpp"
+
+namespace glyphreel {
+
+void run_conversion(const RunArguments& arguments) {
+  const LoadedInputs inputs = load_inputs(arguments);
+  if (platform::path_exists(arguments.raw_path,
+                            "check for existing temp raw audio output")) {
+    throw FatalError("refusing to overwrite existing temp raw audio output");
+  }
+  write_raw_audio(arguments.raw_path,
+                  audio_span(inputs.img, inputs.track_lba_ranges,
+                             arguments.start_track, arguments.end_track));
+  // Checked only now, so a run stopped here leaves the raw file behind.
+  if (platform::path_exists(arguments.mp4_path,
+                            "check for existing mp4 output")) {
+    throw FatalError("refusing to overwrite existing mp4 output");
+  }
+  EncoderProcess encoder = start_encoder(arguments);
+  run_pack_loop(subcode_span(inputs.cdg, inputs.track_lba_ranges,
+                             arguments.start_track, arguments.end_track),
+                arguments.extended_graphics, encoder);
+  finish_encoder(encoder, arguments.raw_path);
+}
+
+int run_program(std::span<const NativeString> argv) {
+  try {
+    const std::optional<RunArguments> arguments = parse_arguments(argv);
+    if (!arguments) {
+      platform::write_standard_error(usage_text);
+      return exit_success;
+    }
+    run_conversion(*arguments);
+    return exit_success;
+  } catch (const FatalError& error) {
+    platform::write_standard_error(format_report(error));
+    return exit_fatal;
+  }
+}
+
+}  // namespace glyphreel

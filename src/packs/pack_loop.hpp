@@ -1,0 +1,41 @@
+// The decoder's clock: the subcode span cut into packs, one frame before
+// every fifth pack.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "compose/rgb_frame.hpp"
+#include "packs/graphics_state.hpp"
+#include "packs/subcode_pack.hpp"
+
+namespace glyphreel {
+
+inline constexpr std::uint64_t packs_per_frame = 5;  // 300 packs/s, 60 fps
+
+// Where the loop's frames go: the encoder's input in a run, memory in tests.
+class FrameSink {
+ public:
+  virtual ~FrameSink() = default;
+  // Takes one whole frame; a failure is a fatal stop.
+  virtual void write_frame(const RgbFrame& frame) = 0;
+};
+
+// Decodes the span pack by pack. Before every pack whose index is a
+// multiple of 5 the frame of the state so far goes to the sink, so P packs
+// give ceil(P / 5) frames. A trailing piece shorter than a pack is a fatal
+// stop, after the frame due at its index.
+void run_pack_loop(std::span<const std::uint8_t> subcode_span,
+                   bool extended_graphics, FrameSink& sink);
+
+// One pack: mode 9 to the planes, mode 10 to the extended-graphics
+// instructions ("cdeg" runs only), anything else ignored.
+void apply_pack(ExtendedGraphicsState& state, const SubcodePack& pack,
+                bool extended_graphics);
+
+// The picture of the current state: the primary plane in a "cdg" run, the
+// display mode's choice in a "cdeg" run.
+RgbFrame compose_frame(const ExtendedGraphicsState& state,
+                       bool extended_graphics);
+
+}  // namespace glyphreel
