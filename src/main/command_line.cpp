@@ -87,7 +87,7 @@ std::uint64_t parse_track_number(const NativeString& argument,
   const ParsedNumber parsed = parse_decimal_u64(*text);
   if (parsed.fault) {
     throw FatalError(
-        std::string(which) + " " + quoted(*text) +
+        std::string(which) + " " + quote_argument(*text) +
         " is not a track number: " + std::string(name(*parsed.fault)));
   }
   if (parsed.value == 0) {
@@ -103,11 +103,11 @@ bool parse_mode(const NativeString& argument) {
   if (!text) throw FatalError("bad unicode in mode");
   if (*text == "cdg") return false;
   if (*text == "cdeg") return true;
-  throw FatalError("unknown mode " + quoted(*text) +
+  throw FatalError("unknown mode " + quote_argument(*text) +
                    ", expected \"cdg\" or \"cdeg\"");
 }
 
-std::string quoted(std::string_view utf8_text) {
+std::string quote_argument(std::string_view utf8_text) {
   std::string out = "\"";
   std::size_t i = 0;
   while (i < utf8_text.size()) {

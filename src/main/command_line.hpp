@@ -57,6 +57,6 @@ bool parse_mode(const NativeString& argument);
 
 // The text between double quotes, with quotes, backslashes and control
 // characters escaped, as reports show an argument.
-std::string quoted(std::string_view utf8_text);
+std::string quote_argument(std::string_view utf8_text);
 
 }  // namespace glyphreel
