@@ -5,11 +5,12 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-# The win32 thread model needs no winpthreads DLL; nothing here uses
-# std::thread, and GoogleTest brings its own Windows locks.
+# The posix thread model: GoogleTest needs std::mutex, which this compiler's
+# win32 model lacks. winpthreads is linked in statically with the rest of
+# the runtime, so the programs still need no MinGW DLL.
 set(GLYPHREEL_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${GLYPHREEL_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${GLYPHREEL_MINGW_PREFIX}-g++-win32)
+set(CMAKE_C_COMPILER ${GLYPHREEL_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${GLYPHREEL_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${GLYPHREEL_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${GLYPHREEL_MINGW_PREFIX})

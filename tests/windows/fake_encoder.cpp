@@ -138,10 +138,12 @@ int wmain(int argc, wchar_t** argv) {
   const std::size_t total = copy_all(GetStdHandle(STD_INPUT_HANDLE), copy);
   CloseHandle(copy);
 
-  std::printf("fake encoder: standard output\n");
-  std::fputs(
-      ("fake encoder: read " + std::to_string(total) + " bytes\n").c_str(),
-      stderr);
+  // Straight to the handles, without the C runtime's line-end translation.
+  const std::string out = "fake encoder: standard output\n";
+  write_all(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), out.size());
+  const std::string err =
+      "fake encoder: read " + std::to_string(total) + " bytes\n";
+  write_all(GetStdHandle(STD_ERROR_HANDLE), err.data(), err.size());
 
   const std::wstring code = environment(L"FAKE_ENCODER_EXIT_CODE");
   return code.empty() ? 0 : std::stoi(code);
