@@ -1,0 +1,159 @@
+#include "compose/render.hpp"
+
+#include <bit>
+#include <cstring>
+
+#include "compose/colour_tables.hpp"
+#include "compose/plane_scan.hpp"
+
+namespace glyphreel {
+namespace {
+
+// The lookup tables hold RGB bytes in the low bytes of a word, and words are
+// stored whole, in memory order.
+static_assert(std::endian::native == std::endian::little,
+              "RGB bytes are packed into words in memory order");
+
+// A row is painted eight pixels at a time: eight indices are one word to
+// read, and their 24 RGB bytes are three words to store, so that every store
+// is whole and none runs past the row or the frame.
+constexpr std::size_t group_pixels = 8;
+constexpr std::size_t bytes_per_pixel = 3;
+constexpr std::size_t group_bytes = group_pixels * bytes_per_pixel;
+constexpr std::size_t row_bytes = frame_width * bytes_per_pixel;
+static_assert(frame_width % group_pixels == 0);
+static_assert(row_bytes * frame_height == frame_bytes);
+
+using GroupWords = std::array<std::uint64_t, group_bytes / 8>;
+
+std::uint64_t load_indices(const std::uint8_t* indices) {
+  std::uint64_t word;
+  std::memcpy(&word, indices, sizeof word);
+  return word;
+}
+
+// Word by word: a single copy of all three would be read back from the stack
+// wider than it was written.
+void store_group(const GroupWords& words, std::uint8_t* out) {
+  for (const std::uint64_t word : words) {
+    std::memcpy(out, &word, sizeof word);
+    out += sizeof word;
+  }
+}
+
+std::uint64_t pack_rgb(const Rgb& colour) {
+  return std::uint64_t{colour.red} | std::uint64_t{colour.green} << 8 |
+         std::uint64_t{colour.blue} << 16;
+}
+
+// --- One plane: one lookup gives the six bytes of two pixels. ---
+
+// Entry a | b << 4: the RGB bytes of colour a followed by those of colour b.
+using PairTable = std::array<std::uint64_t, colour_count * colour_count>;
+
+PairTable make_pair_table(const ColourTable& rgb) {
+  PairTable table;
+  for (std::size_t a = 0; a < colour_count; ++a) {
+    for (std::size_t b = 0; b < colour_count; ++b) {
+      table[a | b << 4] = pack_rgb(rgb[a]) | pack_rgb(rgb[b]) << 24;
+    }
+  }
+  return table;
+}
+
+void paint_row(PlaneScan::Row row, const PairTable& table, std::uint8_t* out) {
+  for (std::size_t x = 0; x < frame_width; x += group_pixels) {
+    // Byte 2n of `pairs` holds index 2n in its low and index 2n + 1 in its
+    // high four bits; the odd bytes are not used.
+    const std::uint64_t indices = load_indices(row.data() + x);
+    const std::uint64_t pairs = indices | indices >> 4;
+    const auto pair = [&](int n) { return table[pairs >> (16 * n) & 0xFF]; };
+    const std::uint64_t q0 = pair(0), q1 = pair(1), q2 = pair(2), q3 = pair(3);
+    store_group({q0 | q1 << 48, q1 >> 16 | q2 << 32, q2 >> 32 | q3 << 16}, out);
+    out += group_bytes;
+  }
+}
+
+// --- Two planes: one 8-bit index and one lookup per pixel. ---
+
+// Entry n: the RGB bytes of colour n.
+using PackedRgbTable = std::array<std::uint32_t, colour_count * colour_count>;
+
+PackedRgbTable pack_table(const RgbTable256& rgb) {
+  PackedRgbTable table;
+  for (std::size_t n = 0; n < table.size(); ++n) {
+    table[n] = static_cast<std::uint32_t>(pack_rgb(rgb[n]));
+  }
+  return table;
+}
+
+// Paints the pixels whose index takes its low four bits from `low` and its
+// high four from `high`.
+void paint_row(PlaneScan::Row low, PlaneScan::Row high,
+               const PackedRgbTable& table, std::uint8_t* out) {
+  for (std::size_t x = 0; x < frame_width; x += group_pixels) {
+    const std::uint64_t indices =
+        load_indices(low.data() + x) | load_indices(high.data() + x) << 4;
+    const auto colour = [&](int n) -> std::uint64_t {
+      return table[indices >> (8 * n) & 0xFF];
+    };
+    const std::uint64_t c0 = colour(0), c1 = colour(1), c2 = colour(2),
+                        c3 = colour(3), c4 = colour(4), c5 = colour(5),
+                        c6 = colour(6), c7 = colour(7);
+    store_group(
+        {c0 | c1 << 24 | c2 << 48, c2 >> 16 | c3 << 8 | c4 << 32 | c5 << 56,
+         c5 >> 8 | c6 << 16 | c7 << 40},
+        out);
+    out += group_bytes;
+  }
+}
+
+// Walks both planes side by side, each with its own border colour and
+// offsets; both scans finish together.
+RgbFrame render_two_planes(const GraphicsPlane& low_plane,
+                           const GraphicsPlane& high_plane,
+                           const PackedRgbTable& table) {
+  RgbFrame frame;
+  std::uint8_t* out = frame.data();
+  PlaneScan low_scan(low_plane);
+  PlaneScan high_scan(high_plane);
+  for (;;) {
+    const auto low = low_scan.next_row();
+    const auto high = high_scan.next_row();
+    if (!low || !high) break;
+    paint_row(*low, *high, table, out);
+    out += row_bytes;
+  }
+  return frame;
+}
+
+}  // namespace
+
+RgbFrame render_plane(const GraphicsPlane& plane) {
+  const PairTable table = make_pair_table(rgb_table_16(plane.colour_table));
+  RgbFrame frame;
+  std::uint8_t* out = frame.data();
+  PlaneScan scan(plane);
+  while (const auto row = scan.next_row()) {
+    paint_row(*row, table, out);
+    out += row_bytes;
+  }
+  return frame;
+}
+
+RgbFrame render_mixed(const GraphicsPlane& primary,
+                      const GraphicsPlane& secondary) {
+  // Mix entry p * 16 + s is the 8-bit index s | p << 4: the secondary plane
+  // gives the low four bits and the primary the high four.
+  return render_two_planes(
+      secondary, primary,
+      pack_table(mix_table(primary.colour_table, secondary.colour_table)));
+}
+
+RgbFrame render_256_colour(const GraphicsPlane& primary,
+                           const GraphicsPlane& secondary,
+                           const std::array<Rgb, 256>& rgb_table_256) {
+  return render_two_planes(primary, secondary, pack_table(rgb_table_256));
+}
+
+}  // namespace glyphreel
