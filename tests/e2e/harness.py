@@ -73,11 +73,13 @@ def binary_command():
     return prefix + [binary]
 
 
-def run_glyphreel(args, cwd=None, env=None, timeout=DEFAULT_TIMEOUT):
+def run_glyphreel(args, cwd=None, env=None, timeout=DEFAULT_TIMEOUT,
+                  close_stdin=False):
     """Runs the binary with the given arguments (str, bytes or paths).
 
-    `env` entries are added to the current environment. Returns the
-    CompletedProcess with stdout and stderr as bytes.
+    `env` entries are added to the current environment. The binary's
+    standard input is empty, or closed altogether with `close_stdin`.
+    Returns the CompletedProcess with stdout and stderr as bytes.
     """
     full_env = dict(os.environ)
     if env:
@@ -85,8 +87,28 @@ def run_glyphreel(args, cwd=None, env=None, timeout=DEFAULT_TIMEOUT):
     return subprocess.run(
         binary_command() + [os.fspath(a) if isinstance(a, Path) else a
                             for a in args],
-        cwd=cwd, env=full_env, stdin=subprocess.DEVNULL,
+        cwd=cwd, env=full_env,
+        stdin=None if close_stdin else subprocess.DEVNULL,
+        preexec_fn=(lambda: os.close(0)) if close_stdin else None,
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+
+
+def start_glyphreel(args, out_folder, cwd=None, env=None):
+    """Starts the binary without waiting for it. Its standard output and
+    standard error go to files in `out_folder` (stdout.bin, stderr.bin), so
+    that waiting for the program never means waiting for a child that
+    shares them."""
+    full_env = dict(os.environ)
+    if env:
+        full_env.update({k: str(v) for k, v in env.items()})
+    out_folder = Path(out_folder)
+    with open(out_folder / "stdout.bin", "wb") as out, \
+            open(out_folder / "stderr.bin", "wb") as err:
+        return subprocess.Popen(
+            binary_command() + [os.fspath(a) if isinstance(a, Path) else a
+                                for a in args],
+            cwd=cwd, env=full_env, stdin=subprocess.DEVNULL, stdout=out,
+            stderr=err)
 
 
 # --- Disc fixtures -------------------------------------------------------
@@ -302,14 +324,15 @@ class E2ETestCase(unittest.TestCase):
             args.append(mode)
         return args
 
-    def run_tool(self, args, env=None, cwd=None, timeout=DEFAULT_TIMEOUT):
+    def run_tool(self, args, env=None, cwd=None, timeout=DEFAULT_TIMEOUT,
+                 close_stdin=False):
         """Runs the binary with the record encoder's folder in its
         environment. Whatever happens, standard output stays empty."""
         full_env = {"GLYPHREEL_FAKE_DIR": str(self.record_dir)}
         if env:
             full_env.update(env)
         result = run_glyphreel(args, cwd=cwd or self.tmp, env=full_env,
-                               timeout=timeout)
+                               timeout=timeout, close_stdin=close_stdin)
         self.assertEqual(result.stdout, b"",
                          "the program wrote to standard output")
         return result

@@ -4,7 +4,7 @@ track range, in their fixed order."""
 import unittest
 
 from harness import (FRAME_BYTES, LEAD_OUT, NOT_FOUND, IS_A_DIRECTORY,
-                     SECTOR_AUDIO, SECTOR_SUBCODE, Disc, E2ETestCase,
+                     SECTOR_AUDIO, Disc, E2ETestCase,
                      audio_image, audio_sector, descriptor, raw_toc, subcode,
                      toc_bytes, tree)
 

@@ -3,15 +3,16 @@ argument list, the frames on its input, shutting it down and the refusals."""
 
 import os
 import shutil
+import time
 import unittest
 
-from harness import (BROKEN_PIPE, DRAIN_ENCODER, EARLY_EXIT_ENCODER,
-                     FILE_EXISTS, FRAME_BYTES, HALF_READ_ENCODER, NOT_FOUND,
-                     PERMISSION_DENIED, RECORD_ENCODER,
-                     SECTOR_AUDIO, SECTORS_PER_SECOND, SELF_KILL_ENCODER,
-                     Disc, E2ETestCase, audio_image, audio_sector,
-                     border_preset, load_colours,
-                     memory_preset, pack, pixel, shown, split_frames,
+from harness import (BROKEN_PIPE, DEFAULT_TIMEOUT, DRAIN_ENCODER,
+                     EARLY_EXIT_ENCODER, FILE_EXISTS, FRAME_BYTES,
+                     HALF_READ_ENCODER, NOT_FOUND, PERMISSION_DENIED,
+                     RECORD_ENCODER, SECTOR_AUDIO, SECTORS_PER_SECOND,
+                     SELF_KILL_ENCODER, Disc, E2ETestCase, audio_image,
+                     audio_sector, border_preset, load_colours, memory_preset,
+                     pack, pixel, shown, split_frames, start_glyphreel,
                      tile_block, tree)
 
 
@@ -278,12 +279,34 @@ class AudioFileTest(E2ETestCase):
         disc = Disc.simple([0, 8], 4, image_sectors=8, cdg_sectors=4)
         paths = self.write_disc(disc)
         raw = self.tmp / "t.raw"
-        result = self.run_tool(self.args(paths, raw=raw))
-        report = self.assert_fatal(result)
+        release = self.tmp / "release"
+        out = self.tmp / "out"
+        out.mkdir()
+        process = start_glyphreel(
+            self.args(paths, raw=raw), out, cwd=self.tmp,
+            env={"GLYPHREEL_FAKE_DIR": self.record_dir,
+                 "GLYPHREEL_FAKE_HOLD": release})
+        try:
+            # The program ends on its own while the encoder is still held:
+            # a fatal stop does not wait for the child.
+            self.assertEqual(process.wait(timeout=DEFAULT_TIMEOUT), 101)
+            self.assertFalse(self.record.started)
+        finally:
+            release.touch()
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+        self.assertEqual((out / "stdout.bin").read_bytes(), b"")
+        report = (out / "stderr.bin").read_bytes().decode()
+        self.assertTrue(report.startswith("glyphreel: "), report)
         self.assertIn(str(4 * 96), report)  # the subcode dump's length
         self.assertTrue(raw.exists(), "the raw file should be left behind")
         self.assertEqual(raw.read_bytes(), audio_image(8))
-        # The encoder ran until its input closed with the program's exit.
+        # The encoder saw its input end without a frame once the program
+        # had gone.
+        deadline = time.monotonic() + DEFAULT_TIMEOUT
+        while not self.record.started and time.monotonic() < deadline:
+            time.sleep(0.02)
         self.assertTrue(self.record.started)
         self.assertEqual(self.record.info["stdin_bytes"], 0)
 
@@ -404,6 +427,17 @@ class EncoderLifeTest(E2ETestCase):
         self.assert_success(self.run_with(RECORD_ENCODER))
         self.assertEqual(self.record.info["stdin_bytes"], self.all_frames)
         self.assertEqual(self.record.stdin, bytes([8]) * self.all_frames)
+        self.assertFalse(self.raw.exists())
+
+    def test_program_started_with_its_input_closed(self):
+        # Its own descriptor 0 free, the pipe may land there; the encoder
+        # must still get the pipe as its input and every frame through it.
+        result = self.run_tool(self.args(self.paths, raw=self.raw,
+                                         mp4=self.mp4),
+                               close_stdin=True)
+        self.assert_success(result)
+        self.assertEqual(self.record.info["stdin_bytes"], self.all_frames)
+        self.assertEqual(self.record.raw_copy, audio_image(self.sectors))
         self.assertFalse(self.raw.exists())
 
     def test_missing_encoder(self):

@@ -7,14 +7,18 @@ Into the folder named by GLYPHREEL_FAKE_DIR it writes:
   info.json     the arguments and what was seen, written last
 Then it exits with GLYPHREEL_FAKE_EXIT (default 0). With
 GLYPHREEL_FAKE_DELETE_RAW set to 1 it deletes the raw audio file before
-exiting. It never writes to standard output.
+exiting. With GLYPHREEL_FAKE_HOLD set to a path it waits, once its input has
+ended, until that path exists (at most a minute) before writing info.json.
+It never writes to standard output.
 """
 import json
 import os
 import shutil
 import sys
+import time
 
 RAW_ARGUMENT = 18
+HOLD_LIMIT_SECONDS = 60
 
 
 def main():
@@ -32,6 +36,11 @@ def main():
                 break
             out.write(chunk)
             received += len(chunk)
+    hold = os.environ.get("GLYPHREEL_FAKE_HOLD")
+    if hold:
+        deadline = time.monotonic() + HOLD_LIMIT_SECONDS
+        while not os.path.exists(hold) and time.monotonic() < deadline:
+            time.sleep(0.02)
     if os.environ.get("GLYPHREEL_FAKE_DELETE_RAW") == "1" and raw_exists:
         os.remove(raw_path)
     info = {"argv": argv, "raw_exists": raw_exists, "stdin_bytes": received,
