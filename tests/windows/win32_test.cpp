@@ -113,11 +113,6 @@ TEST_F(Win32Test, NothingIsWrittenOverAnExistingFile) {
 }
 
 TEST_F(Win32Test, FailuresCarryTheStepAndTheSystemError) {
-  const std::string missing = report_of(
-      [&] { read_whole_file(in_folder(L"missing.img"), "read img file"); });
-  EXPECT_EQ(missing.rfind("read img file: ", 0), 0u) << missing;
-  EXPECT_TRUE(ends_with_os_error(missing, 2)) << missing;
-
   const std::string no_folder = report_of([&] {
     create_new_file(in_folder(L"no such folder\\out.raw"), {},
                     "write raw audio");
@@ -142,24 +137,6 @@ TEST_F(Win32Test, PathsExistAsFilesOrFoldersUntilDeleted) {
   EXPECT_FALSE(path_exists(in_folder(L"nowhere\\here.raw"), "check"));
   delete_file(file, "delete");
   EXPECT_FALSE(path_exists(file, "check"));
-}
-
-TEST_F(Win32Test, AQueryThatFailsOtherwiseIsReported) {
-  // A wildcard is no valid file name: the query fails, and that is not
-  // taken as absence.
-  const std::string report = report_of([&] {
-    path_exists(in_folder(L"out?.raw"), "check for existing mp4 output");
-  });
-  EXPECT_EQ(report.rfind("check for existing mp4 output: ", 0), 0u) << report;
-  EXPECT_TRUE(ends_with_os_error(report, 123)) << report;  // ERROR_INVALID_NAME
-}
-
-TEST_F(Win32Test, ArgumentsConvertStrictlyToUtf8) {
-  EXPECT_EQ(argument_text(L"cdeg"), "cdeg");
-  EXPECT_EQ(argument_text(L"\u00e9\u65e5\U0001F600"),
-            "\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80");
-  EXPECT_FALSE(argument_text(std::wstring(1, wchar_t(0xD800))).has_value());
-  EXPECT_EQ(native_from_ascii("-pix_fmt"), L"-pix_fmt");
 }
 
 TEST_F(Win32Test, TheChildGetsItsArgumentsAndEveryByteOfInput) {
@@ -204,44 +181,6 @@ TEST_F(Win32Test, TheChildGetsItsArgumentsAndEveryByteOfInput) {
   EXPECT_EQ(recorded_arguments(L"shell-arguments.txt"), expected);
   EXPECT_EQ(read_bytes(folder_ / L"stdin.bin"),
             std::string(bytes.begin(), bytes.end()));
-}
-
-TEST_F(Win32Test, TheChildsExitCodeComesBack) {
-  set_variable(L"FAKE_ENCODER_EXIT_CODE", L"3");
-  ChildProcess child = spawn_with_input_pipe(L"fake_encoder.exe", {}, "spawn");
-  close_child_input(child);
-  const ExitStatus status = wait_for_child(child, "wait on child process");
-  EXPECT_FALSE(status.by_signal);
-  EXPECT_EQ(status.code, 3);
-  EXPECT_EQ(describe(status), "exit status 3");
-}
-
-TEST_F(Win32Test, WritingAfterTheChildHasGoneIsABrokenPipe) {
-  set_variable(L"FAKE_ENCODER_EXIT_EARLY", L"1");
-  ChildProcess child = spawn_with_input_pipe(L"fake_encoder", {}, "spawn");
-  const std::vector<std::uint8_t> frame(202176, 0x55);
-  // The child reads nothing, so a frame cannot fit before it has gone, and
-  // the write fails instead of ending this process.
-  const std::string report = report_of([&] {
-    for (int i = 0; i < 100; ++i) write_to_child(child, frame, "write frame");
-  });
-  EXPECT_EQ(report.rfind("write frame: ", 0), 0u) << report;
-  EXPECT_TRUE(ends_with_os_error(report, 232) ||  // ERROR_NO_DATA
-              ends_with_os_error(report, 109))    // ERROR_BROKEN_PIPE
-      << report;
-  close_child_input(child);
-  EXPECT_EQ(wait_for_child(child, "wait").code, 0);
-}
-
-TEST_F(Win32Test, AMissingProgramFailsToSpawn) {
-  for (const NativeString& program :
-       {in_folder(L"no-such-encoder.exe"),
-        NativeString(L"glyphreel-no-such-encoder")}) {
-    const std::string report = report_of(
-        [&] { spawn_with_input_pipe(program, {}, "spawn ffmpeg child"); });
-    EXPECT_EQ(report.rfind("spawn ffmpeg child: ", 0), 0u) << report;
-    EXPECT_TRUE(ends_with_os_error(report, 2)) << report;
-  }
 }
 
 }  // namespace
