@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -84,25 +85,36 @@ std::vector<std::uint8_t> read_whole_file(const NativeString& path,
                                           std::string_view step) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fail(step);
-  struct stat info {};
-  std::vector<std::uint8_t> bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-  }
-  constexpr std::size_t chunk = std::size_t{1} << 20;
-  for (;;) {
-    const std::size_t used = bytes.size();
-    bytes.resize(used + chunk);
-    const ssize_t got = ::read(fd, bytes.data() + used, chunk);
-    if (got < 0) {
-      bytes.resize(used);
+  const auto read_some = [&](std::uint8_t* into, std::size_t count) {
+    for (;;) {
+      const ssize_t got = ::read(fd, into, count);
+      if (got >= 0) return static_cast<std::size_t>(got);
       if (errno == EINTR) continue;
       const OsError error = last_error();
       ::close(fd);
       throw FatalError::system(step, error);
     }
-    bytes.resize(used + static_cast<std::size_t>(got));
+  };
+  // A regular file is read straight into a buffer of its size, so that a
+  // disc image of hundreds of megabytes is never copied while it grows.
+  struct stat info {};
+  std::vector<std::uint8_t> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+  }
+  std::size_t used = 0;
+  while (used < bytes.size()) {
+    const std::size_t got = read_some(bytes.data() + used, bytes.size() - used);
     if (got == 0) break;
+    used += got;
+  }
+  bytes.resize(used);
+  // Whatever the size did not announce (a pipe, a file still growing).
+  std::array<std::uint8_t, 1 << 16> chunk;
+  for (;;) {
+    const std::size_t got = read_some(chunk.data(), chunk.size());
+    if (got == 0) break;
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
   }
   ::close(fd);
   return bytes;
