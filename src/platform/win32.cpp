@@ -1,0 +1,405 @@
+// The Windows half of the platform layer. Paths and arguments are UTF-16
+// from GetCommandLineW to CreateProcessW and are never converted on the way.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <memory>
+
+#include "main/fatal_error.hpp"
+#include "platform/platform.hpp"
+#include "platform/text.hpp"
+#include "platform/windows_command_line.hpp"
+
+namespace glyphreel::platform {
+
+namespace {
+
+// ReadFile and WriteFile take a 32-bit count: larger buffers go in pieces.
+constexpr DWORD largest_transfer = DWORD{1} << 30;
+
+// A hint only: the system may pick another size for the pipe's buffer.
+constexpr DWORD wanted_pipe_size = DWORD{1} << 20;
+
+bool is_broken_pipe(DWORD code) {
+  return code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA;
+}
+
+// UTF-8 for reports; an unpaired surrogate (never in system messages)
+// becomes U+FFFD.
+std::string utf8_from_wide(const wchar_t* text, std::size_t length) {
+  std::u16string units(text, text + length);
+  if (std::optional<std::string> utf8 = utf8_from_utf16(units)) return *utf8;
+  std::replace_if(
+      units.begin(), units.end(),
+      [](char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; },
+      u'\uFFFD');
+  return utf8_from_utf16(units).value_or(std::string());
+}
+
+// The system's text for an error code, as one line: Windows ends its
+// messages with a full stop and a line break, which the report's
+// " (os error N)" would otherwise follow.
+std::string system_message(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (length == 0 || buffer == nullptr) return "unknown error";
+  std::string message = utf8_from_wide(buffer, length);
+  ::LocalFree(buffer);
+  while (!message.empty() &&
+         (message.back() == '\r' || message.back() == '\n' ||
+          message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  // Messages with no words left would make a confusing report.
+  return message.empty() ? "unknown error" : message;
+}
+
+OsError os_error(DWORD code) {
+  return OsError{static_cast<int>(code), system_message(code),
+                 is_broken_pipe(code)};
+}
+
+[[noreturn]] void fail(std::string_view step, DWORD code) {
+  throw FatalError::system(step, os_error(code));
+}
+
+[[noreturn]] void fail(std::string_view step) { fail(step, ::GetLastError()); }
+
+HANDLE handle_of(std::intptr_t value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+
+std::intptr_t value_of(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+// Closes a handle when the scope ends, on every path out of it.
+class OwnedHandle {
+ public:
+  OwnedHandle() = default;
+  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  ~OwnedHandle() { reset(); }
+
+  HANDLE get() const { return handle_; }
+  bool valid() const {
+    return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE;
+  }
+  HANDLE* out() {
+    reset();
+    return &handle_;
+  }
+  HANDLE release() {
+    const HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
+  void reset() {
+    if (valid()) ::CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// Writes all bytes, continuing after partial writes. Windows has no
+// interrupted writes to repeat.
+void write_all(HANDLE handle, std::span<const std::uint8_t> bytes,
+               std::string_view step) {
+  while (!bytes.empty()) {
+    const DWORD offered = static_cast<DWORD>(
+        std::min<std::size_t>(bytes.size(), largest_transfer));
+    DWORD written = 0;
+    if (!::WriteFile(handle, bytes.data(), offered, &written, nullptr)) {
+      fail(step);
+    }
+    if (written == 0) {
+      throw FatalError(std::string(step) + ": failed to write whole buffer");
+    }
+    bytes = bytes.subspan(written);
+  }
+}
+
+// A copy of one of our standard handles that a child may inherit, or null
+// when we have no such handle.
+HANDLE inheritable_copy(DWORD which) {
+  const HANDLE original = ::GetStdHandle(which);
+  if (original == nullptr || original == INVALID_HANDLE_VALUE) return nullptr;
+  const HANDLE self = ::GetCurrentProcess();
+  HANDLE copy = nullptr;
+  if (!::DuplicateHandle(self, original, self, &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  return copy;
+}
+
+// The attribute list that limits what a child inherits to `handles`.
+class InheritedHandles {
+ public:
+  explicit InheritedHandles(std::vector<HANDLE> handles, std::string_view step)
+      : handles_(std::move(handles)) {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_ = std::make_unique<std::uintptr_t[]>(
+        (size + sizeof(std::uintptr_t) - 1) / sizeof(std::uintptr_t));
+    list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.get());
+    if (!::InitializeProcThreadAttributeList(list_, 1, 0, &size)) fail(step);
+    if (!::UpdateProcThreadAttribute(
+            list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+            handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      const DWORD code = ::GetLastError();
+      ::DeleteProcThreadAttributeList(list_);
+      fail(step, code);
+    }
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+  ~InheritedHandles() { ::DeleteProcThreadAttributeList(list_); }
+
+  LPPROC_THREAD_ATTRIBUTE_LIST list() const { return list_; }
+
+ private:
+  std::vector<HANDLE> handles_;  // the list points into this
+  std::unique_ptr<std::uintptr_t[]> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+}  // namespace
+
+void prepare_process() {
+  // No "insert a disk" or "cannot open file" boxes: a console tool that
+  // runs unattended reports such failures as errors instead. Writes to a
+  // pipe whose reader has gone already fail with an error here.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::vector<NativeString> native_arguments(int, char**) {
+  // The C runtime's argv has been through the ANSI code page; the wide
+  // command line has not.
+  int count = 0;
+  wchar_t** const vector = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<NativeString> arguments;
+  if (vector == nullptr) return arguments;  // out of memory: the usage text
+  arguments.assign(vector, vector + count);
+  ::LocalFree(vector);
+  return arguments;
+}
+
+std::optional<std::string> argument_text(const NativeString& argument) {
+  return utf8_from_utf16(std::u16string(argument.begin(), argument.end()));
+}
+
+NativeString native_from_ascii(std::string_view ascii) {
+  return NativeString(ascii.begin(), ascii.end());
+}
+
+void write_standard_error(std::string_view text) {
+  const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
+    return;
+  }
+  DWORD mode = 0;
+  if (::GetConsoleMode(handle, &mode)) {
+    // A console shows UTF-16 whatever its code page.
+    const int length = ::MultiByteToWideChar(
+        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                          static_cast<int>(text.size()), wide.data(), length);
+    std::wstring_view rest = wide;
+    while (!rest.empty()) {
+      DWORD written = 0;
+      const DWORD offered = static_cast<DWORD>(
+          std::min<std::size_t>(rest.size(), largest_transfer));
+      if (!::WriteConsoleW(handle, rest.data(), offered, &written, nullptr) ||
+          written == 0) {
+        return;
+      }
+      rest.remove_prefix(written);
+    }
+    return;
+  }
+  // A file or a pipe gets the UTF-8 bytes.
+  while (!text.empty()) {
+    DWORD written = 0;
+    const DWORD offered = static_cast<DWORD>(
+        std::min<std::size_t>(text.size(), largest_transfer));
+    if (!::WriteFile(handle, text.data(), offered, &written, nullptr) ||
+        written == 0) {
+      return;
+    }
+    text.remove_prefix(written);
+  }
+}
+
+std::vector<std::uint8_t> read_whole_file(const NativeString& path,
+                                          std::string_view step) {
+  OwnedHandle file(::CreateFileW(
+      path.c_str(), GENERIC_READ,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+      nullptr));
+  if (!file.valid()) fail(step);
+
+  // Sized for the whole file and one byte more, so the read that finds the
+  // end needs no larger buffer. A file that grows meanwhile, or one whose
+  // size is unknown, grows the buffer as it comes.
+  constexpr std::size_t chunk = std::size_t{1} << 20;
+  std::size_t expected = chunk;
+  LARGE_INTEGER size{};
+  if (::GetFileType(file.get()) == FILE_TYPE_DISK &&
+      ::GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0 &&
+      static_cast<std::uint64_t>(size.QuadPart) <
+          std::numeric_limits<std::size_t>::max()) {
+    expected = static_cast<std::size_t>(size.QuadPart) + 1;
+  }
+  std::vector<std::uint8_t> bytes(expected);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == bytes.size()) bytes.resize(bytes.size() + chunk);
+    const DWORD wanted = static_cast<DWORD>(
+        std::min<std::size_t>(bytes.size() - used, largest_transfer));
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
+      // The writer of a pipe closing is the end of the file.
+      if (::GetLastError() == ERROR_BROKEN_PIPE) break;
+      fail(step);
+    }
+    if (got == 0) break;
+    used += got;
+  }
+  bytes.resize(used);
+  return bytes;
+}
+
+void create_new_file(const NativeString& path,
+                     std::span<const std::uint8_t> bytes,
+                     std::string_view step) {
+  // CREATE_NEW fails on anything already at the path; FILE_FLAG_OPEN_
+  // REPARSE_POINT keeps a dangling link from being followed to create its
+  // target.
+  OwnedHandle file(::CreateFileW(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) fail(step);
+  write_all(file.get(), bytes, step);
+  if (!::CloseHandle(file.release())) fail(step);
+}
+
+bool path_exists(const NativeString& path, std::string_view step) {
+  const auto absent_or_fail = [&](DWORD code) {
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+      return false;
+    }
+    // Someone holds it open or locked: it is there.
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+      return true;
+    }
+    fail(step, code);
+  };
+
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return absent_or_fail(::GetLastError());
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+
+  // A link: it exists when its target does. Opening with no access rights
+  // follows it; backup semantics lets the target be a directory.
+  OwnedHandle target(::CreateFileW(
+      path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (target.valid()) return true;
+  return absent_or_fail(::GetLastError());
+}
+
+void delete_file(const NativeString& path, std::string_view step) {
+  if (!::DeleteFileW(path.c_str())) fail(step);
+}
+
+ChildProcess spawn_with_input_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step) {
+  // Neither end is inheritable at first; then the read end alone is made so,
+  // and the handle list below passes it and nothing else of ours.
+  OwnedHandle read_end;
+  OwnedHandle write_end;
+  if (!::CreatePipe(read_end.out(), write_end.out(), nullptr,
+                    wanted_pipe_size)) {
+    fail(step);
+  }
+  if (!::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT,
+                              HANDLE_FLAG_INHERIT)) {
+    fail(step);
+  }
+  const OwnedHandle output(inheritable_copy(STD_OUTPUT_HANDLE));
+  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
+
+  std::vector<HANDLE> inherited = {read_end.get()};
+  if (output.valid()) inherited.push_back(output.get());
+  if (error.valid()) inherited.push_back(error.get());
+  const InheritedHandles handle_list(std::move(inherited), step);
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = read_end.get();
+  startup.StartupInfo.hStdOutput = output.get();
+  startup.StartupInfo.hStdError = error.get();
+  startup.lpAttributeList = handle_list.list();
+
+  // No application name: the system finds a bare program name the usual
+  // way (our own folder, the current one, the system folders, PATH, with
+  // ".exe" added). CreateProcessW may write to the command line buffer.
+  std::wstring command_line = windows_command_line(program, arguments);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                        &startup.StartupInfo, &started)) {
+    fail(step);
+  }
+  ::CloseHandle(started.hThread);
+  // read_end, output and error close here: the child has its own copies.
+  return ChildProcess{value_of(started.hProcess),
+                      value_of(write_end.release())};
+}
+
+void write_to_child(ChildProcess& child, std::span<const std::uint8_t> bytes,
+                    std::string_view step) {
+  write_all(handle_of(child.input), bytes, step);
+}
+
+void close_child_input(ChildProcess& child) {
+  if (child.input != -1) ::CloseHandle(handle_of(child.input));
+  child.input = -1;
+}
+
+ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
+  OwnedHandle process(handle_of(child.process));
+  child.process = -1;
+  if (::WaitForSingleObject(process.get(), INFINITE) == WAIT_FAILED) {
+    fail(step);
+  }
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process.get(), &code)) fail(step);
+  return ExitStatus{false, static_cast<int>(code)};
+}
+
+}  // namespace glyphreel::platform

@@ -1,0 +1,150 @@
+// A stand-in for the encoder in Windows tests. It records what it was given
+// in the folder named by FAKE_ENCODER_DIR:
+//   arguments.txt        argv as the C runtime split the command line
+//   shell-arguments.txt  the same command line split by CommandLineToArgvW
+//   stdin.bin            every byte of its standard input
+//   input.bin            a copy of the file after the last "-i", if any
+// Each argument is written as its UTF-8 length in decimal, a blank, the
+// UTF-8 bytes and a line feed. It prints one line to standard output and one
+// to standard error, so callers can see that both were passed on.
+//
+// FAKE_ENCODER_EXIT_EARLY=1   exit with status 0 at once, reading nothing
+// FAKE_ENCODER_EXIT_CODE=N    read everything, then exit with status N
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(),
+                                         static_cast<int>(wide.size()), nullptr,
+                                         0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                      out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+std::wstring environment(const wchar_t* name) {
+  wchar_t buffer[32768];
+  const DWORD length = GetEnvironmentVariableW(name, buffer, 32768);
+  if (length == 0 || length >= 32768) return {};
+  return std::wstring(buffer, length);
+}
+
+[[noreturn]] void die(const char* what) {
+  std::fprintf(stderr, "fake encoder: %s failed (error %lu)\n", what,
+               GetLastError());
+  std::exit(90);
+}
+
+HANDLE create(const std::wstring& path) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) die("create a record file");
+  return file;
+}
+
+void write_all(HANDLE file, const char* data, std::size_t size) {
+  while (size > 0) {
+    DWORD written = 0;
+    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) ||
+        written == 0) {
+      die("write a record file");
+    }
+    data += written;
+    size -= written;
+  }
+}
+
+void record_arguments(const std::wstring& path,
+                      const std::vector<std::wstring>& arguments) {
+  std::string text;
+  for (const std::wstring& argument : arguments) {
+    const std::string bytes = utf8(argument);
+    text += std::to_string(bytes.size()) + " " + bytes + "\n";
+  }
+  const HANDLE file = create(path);
+  write_all(file, text.data(), text.size());
+  CloseHandle(file);
+}
+
+// Copies everything from `from` to `to` until the end of `from`; the end of
+// a pipe shows as ERROR_BROKEN_PIPE.
+std::size_t copy_all(HANDLE from, HANDLE to) {
+  std::vector<char> buffer(1 << 16);
+  std::size_t total = 0;
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                  nullptr)) {
+      if (GetLastError() == ERROR_BROKEN_PIPE) break;
+      die("read");
+    }
+    if (got == 0) break;
+    write_all(to, buffer.data(), got);
+    total += got;
+  }
+  return total;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring folder = environment(L"FAKE_ENCODER_DIR");
+  if (folder.empty()) {
+    std::fprintf(stderr, "fake encoder: FAKE_ENCODER_DIR is not set\n");
+    return 91;
+  }
+
+  const std::vector<std::wstring> runtime_arguments(argv, argv + argc);
+  record_arguments(folder + L"\\arguments.txt", runtime_arguments);
+  int shell_count = 0;
+  wchar_t** const shell = CommandLineToArgvW(GetCommandLineW(), &shell_count);
+  if (shell == nullptr) die("CommandLineToArgvW");
+  record_arguments(folder + L"\\shell-arguments.txt",
+                   std::vector<std::wstring>(shell, shell + shell_count));
+  LocalFree(shell);
+
+  if (environment(L"FAKE_ENCODER_EXIT_EARLY") == L"1") return 0;
+
+  // The audio file, as it stood while the encoder ran.
+  for (int i = argc - 2; i >= 1; --i) {
+    if (std::wstring(argv[i]) != L"-i") continue;
+    const HANDLE input =
+        CreateFileW(argv[i + 1], GENERIC_READ, FILE_SHARE_READ, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (input != INVALID_HANDLE_VALUE) {
+      const HANDLE copy = create(folder + L"\\input.bin");
+      copy_all(input, copy);
+      CloseHandle(copy);
+      CloseHandle(input);
+    }
+    break;
+  }
+
+  const HANDLE copy = create(folder + L"\\stdin.bin");
+  const std::size_t total = copy_all(GetStdHandle(STD_INPUT_HANDLE), copy);
+  CloseHandle(copy);
+
+  // Straight to the handles, without the C runtime's line-end translation.
+  const std::string out = "fake encoder: standard output\n";
+  write_all(GetStdHandle(STD_OUTPUT_HANDLE), out.data(), out.size());
+  const std::string err =
+      "fake encoder: read " + std::to_string(total) + " bytes\n";
+  write_all(GetStdHandle(STD_ERROR_HANDLE), err.data(), err.size());
+
+  const std::wstring code = environment(L"FAKE_ENCODER_EXIT_CODE");
+  return code.empty() ? 0 : std::stoi(code);
+}

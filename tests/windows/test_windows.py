@@ -1,0 +1,360 @@
+"""End-to-end runs of glyphreel.exe with a fake encoder, under Wine.
+
+Environment:
+  GLYPHREEL_EXE      the glyphreel.exe to test
+  FAKE_ENCODER_EXE   fake_encoder.exe (tests/windows/fake_encoder.cpp)
+  WINE               the program that runs .exe files; empty on Windows
+  WINEPREFIX         the Wine prefix whose C: drive holds the test files
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+import uuid
+from pathlib import Path
+
+SECTOR_BYTES = 2352
+SUBCODE_BYTES = 96
+PACKS_PER_SECTOR = 4
+FRAME_BYTES = 312 * 216 * 3
+
+USAGE = (
+    "usage: glyphreel disc.img disc.cdg disc.toc out-tmp.raw ffmpeg.exe "
+    "out.mp4 start_track end_track mode\n"
+).encode()
+
+# Three tracks of 3, 7 and 8 sectors.
+TRACK_STARTS = [0, 3, 10]
+LEAD_OUT = 18
+
+GLYPHREEL = Path(os.environ.get("GLYPHREEL_EXE", ""))
+FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
+WINE = os.environ.get("WINE", "")
+
+
+def frames_for_sectors(sectors):
+    """One frame before every fifth pack: ceil(packs / 5)."""
+    packs = sectors * PACKS_PER_SECTOR
+    return (packs + 4) // 5
+
+
+def table_of_contents(starts, lead_out):
+    """READ TOC format 0 with block addresses: the data length, first and
+    last track, then 8 bytes per track and one for the lead-out."""
+    descriptors = b"".join(
+        bytes([0, 0x10, number, 0]) + lba.to_bytes(4, "big")
+        for number, lba in [(i + 1, s) for i, s in enumerate(starts)]
+        + [(0xAA, lead_out)]
+    )
+    return (len(descriptors) + 2).to_bytes(2, "big") + bytes(
+        [1, len(starts)]) + descriptors
+
+
+def disc_image(sectors):
+    """Each sector holds its own number, so a wrong cut shows."""
+    return b"".join(n.to_bytes(2, "little") * (SECTOR_BYTES // 2)
+                    for n in range(sectors))
+
+
+def read_recorded_arguments(path):
+    """The fake encoder's record: '<length> <utf-8 bytes>\\n' per argument."""
+    data = path.read_bytes()
+    arguments = []
+    at = 0
+    while at < len(data):
+        blank = data.index(b" ", at)
+        length = int(data[at:blank])
+        arguments.append(data[blank + 1:blank + 1 + length].decode("utf-8"))
+        at = blank + 1 + length + 1
+    return arguments
+
+
+def expected_encoder_arguments(raw_path, mp4_path):
+    return [
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "312x216", "-r", "60",
+        "-i", "-", "-f", "s16le", "-ar", "44100", "-ac", "2", "-i", raw_path,
+        "-vcodec", "libx264", "-vf",
+        "scale=624:432:flags=neighbor,format=yuv420p", "-movflags",
+        "+faststart", mp4_path,
+    ]
+
+
+@unittest.skipUnless(GLYPHREEL.is_file() and FAKE_ENCODER.is_file(),
+                     "GLYPHREEL_EXE and FAKE_ENCODER_EXE must name the builds")
+class WindowsEndToEnd(unittest.TestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        # Under Wine the files live on the prefix's C: drive, so the program
+        # sees ordinary Windows paths.
+        if WINE:
+            prefix = Path(os.environ.get("WINEPREFIX",
+                                         Path.home() / ".wine"))
+            cls.drive = prefix / "drive_c"
+            cls.root = cls.drive / f"glyphreel-e2e-{uuid.uuid4().hex[:8]}"
+            cls.root.mkdir(parents=True)
+        else:
+            cls.drive = None
+            cls.root = Path(tempfile.mkdtemp(prefix="glyphreel-e2e-"))
+        # The encoder sits in a folder whose name needs quoting.
+        encoder_folder = cls.root / "encoder dir é"
+        encoder_folder.mkdir()
+        cls.encoder = encoder_folder / "ffmpeg.exe"
+        shutil.copyfile(FAKE_ENCODER, cls.encoder)
+        cls.environment = dict(os.environ)
+        cls.environment.update({
+            "WINEDEBUG": "-all",
+            "LC_ALL": "C.UTF-8",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        })
+        for name in ("FAKE_ENCODER_EXIT_EARLY", "FAKE_ENCODER_EXIT_CODE",
+                     "WINEPATH"):
+            cls.environment.pop(name, None)
+        # Without a server kept alive between runs, every run would start
+        # one afresh and spend seconds on it. This one ends on its own ten
+        # seconds after the last run; it fails, harmlessly, when a server
+        # for the prefix is already running.
+        # Wine's helper processes start with the first program and keep its
+        # standard handles: start them with none, so that no caller waiting
+        # on a pipe of ours waits for them.
+        wineserver = shutil.which("wineserver")
+        if WINE and wineserver:
+            subprocess.run([wineserver, "-p10"], env=cls.environment,
+                           timeout=60)
+        if WINE:
+            subprocess.run([WINE, "cmd.exe", "/c", "exit", "0"],
+                           env=cls.environment, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def setUp(self):
+        self.folder = self.root / f"{self._testMethodName[5:]} é 日本"
+        self.folder.mkdir()
+        self.records = self.folder / "records"
+        self.records.mkdir()
+        self.image = disc_image(LEAD_OUT)
+        (self.folder / "disc.img").write_bytes(self.image)
+        (self.folder / "disc.cdg").write_bytes(
+            bytes(LEAD_OUT * SUBCODE_BYTES))  # idle packs (mode 0)
+        (self.folder / "disc.toc").write_bytes(
+            table_of_contents(TRACK_STARTS, LEAD_OUT))
+
+    # Paths as the program sees them.
+    def windows_path(self, path):
+        if self.drive is None:
+            return str(path)
+        relative = Path(path).relative_to(self.drive)
+        return "C:\\" + "\\".join(relative.parts)
+
+    def in_folder(self, *parts):
+        return "\\".join([self.windows_path(self.folder), *parts])
+
+    def run_program(self, arguments, **environment):
+        command = [str(GLYPHREEL), *arguments]
+        if WINE:
+            command = [WINE, *command]
+        env = dict(self.environment,
+                   FAKE_ENCODER_DIR=self.windows_path(self.records),
+                   **environment)
+        # Files, not pipes: Wine's own helper processes can hold on to the
+        # standard handles of the program that started them, and a pipe
+        # would not end until they do.
+        with tempfile.TemporaryFile() as stdout, \
+                tempfile.TemporaryFile() as stderr:
+            returncode = subprocess.run(command, env=env,
+                                        stdin=subprocess.DEVNULL,
+                                        stdout=stdout, stderr=stderr,
+                                        timeout=120).returncode
+            stdout.seek(0)
+            stderr.seek(0)
+            return subprocess.CompletedProcess(command, returncode,
+                                               stdout.read(), stderr.read())
+
+    def conversion(self, start, end, raw=None, mp4=None, encoder=None,
+                   mode=None, img=None):
+        arguments = [
+            img or self.in_folder("disc.img"),
+            self.in_folder("disc.cdg"),
+            self.in_folder("disc.toc"),
+            raw or self.in_folder("out-tmp.raw"),
+            encoder or self.windows_path(self.encoder),
+            mp4 or self.in_folder("out.mp4"),
+            str(start),
+            str(end),
+        ]
+        if mode is not None:
+            arguments.append(mode)
+        return arguments
+
+    def assert_fatal(self, result, pattern):
+        """Exit status 101 and a one-line report matching `pattern`."""
+        self.assertEqual(result.returncode, 101, result.stderr)
+        self.assertRegex(result.stderr.decode("utf-8"),
+                         "^glyphreel: " + pattern + "\n$")
+
+    def recorded(self, name):
+        return read_recorded_arguments(self.records / name)
+
+    def test_wrong_argument_counts_print_the_usage_line(self):
+        for count in (0, 1, 7, 10):
+            arguments = [self.in_folder(f"arg{i}") for i in range(count)]
+            result = self.run_program(arguments)
+            self.assertEqual(result.returncode, 0, count)
+            self.assertEqual(result.stderr, USAGE, count)
+            self.assertEqual(result.stdout, b"", count)
+        self.assertEqual(list(self.records.iterdir()), [])
+
+    def test_a_run_hands_the_encoder_its_arguments_frames_and_audio(self):
+        # Blanks and non-ASCII letters throughout, and a doubled backslash
+        # closing a directory part, which Windows reads as one.
+        raw = self.in_folder("raw dir é\\\\out tmp 日本.raw")
+        mp4 = self.in_folder("vidéo 日本", "out put.mp4")
+        (self.folder / "raw dir é").mkdir()
+        encoder = self.windows_path(self.encoder)
+        result = self.run_program(self.conversion(2, 2, raw=raw, mp4=mp4))
+
+        self.assertEqual(result.returncode, 0, result.stderr)
+        expected = [encoder, *expected_encoder_arguments(raw, mp4)]
+        self.assertEqual(len(expected), 26)
+        self.assertEqual(self.recorded("arguments.txt"), expected)
+        self.assertEqual(self.recorded("shell-arguments.txt"), expected)
+        # Track 2 is sectors 3 to 9: 28 packs, 6 frames.
+        frames = frames_for_sectors(7)
+        self.assertEqual(frames, 6)
+        self.assertEqual((self.records / "stdin.bin").stat().st_size,
+                         frames * FRAME_BYTES)
+        self.assertEqual((self.records / "input.bin").read_bytes(),
+                         self.image[3 * SECTOR_BYTES:10 * SECTOR_BYTES])
+        # The encoder's standard output and error are ours; we add nothing.
+        self.assertEqual(result.stdout, b"fake encoder: standard output\n")
+        self.assertEqual(result.stderr,
+                         f"fake encoder: read {frames * FRAME_BYTES} bytes\n"
+                         .encode())
+        self.assertFalse((self.folder / "raw dir é" /
+                          "out tmp 日本.raw").exists())
+
+    def test_an_argument_ending_in_a_backslash_arrives_unchanged(self):
+        mp4 = self.in_folder("new folder", "")  # ends in a backslash
+        self.assertTrue(mp4.endswith(" folder\\"))
+        result = self.run_program(self.conversion(1, 1, mp4=mp4))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        arguments = self.recorded("arguments.txt")
+        self.assertEqual(arguments[25], mp4)
+        self.assertEqual(self.recorded("shell-arguments.txt")[25], mp4)
+
+    def test_frame_bytes_are_one_frame_per_five_packs_rounded_up(self):
+        # (start, end, sectors of the span, mode)
+        cases = [
+            (1, 1, 3, None),     # 12 packs: 3 frames
+            (2, 2, 7, "cdg"),    # 28 packs: 6 frames
+            (3, 3, 8, "cdeg"),   # 32 packs: 7 frames
+            (1, 3, 18, None),    # 72 packs: 15 frames
+            (3, 2, 0, None),     # an empty span: no frame at all
+        ]
+        for start, end, sectors, mode in cases:
+            with self.subTest(start=start, end=end, mode=mode):
+                for record in self.records.iterdir():
+                    record.unlink()
+                result = self.run_program(
+                    self.conversion(start, end, mode=mode))
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(
+                    (self.records / "stdin.bin").stat().st_size,
+                    frames_for_sectors(sectors) * FRAME_BYTES)
+                first = TRACK_STARTS[start - 1]
+                self.assertEqual(
+                    (self.records / "input.bin").read_bytes(),
+                    self.image[first * SECTOR_BYTES:
+                               (first + sectors) * SECTOR_BYTES])
+                self.assertFalse((self.folder / "out-tmp.raw").exists())
+
+    def test_an_existing_raw_output_is_refused(self):
+        (self.folder / "out-tmp.raw").write_bytes(b"keep")
+        (self.folder / "a folder").mkdir()
+        for raw in (self.in_folder("out-tmp.raw"), self.in_folder("a folder")):
+            result = self.run_program(self.conversion(1, 1, raw=raw))
+            self.assert_fatal(
+                result, "refusing to overwrite existing temp raw audio output")
+        self.assertEqual((self.folder / "out-tmp.raw").read_bytes(), b"keep")
+        self.assertEqual(list(self.records.iterdir()), [])
+
+    def test_an_existing_mp4_output_is_refused_after_the_raw_file(self):
+        (self.folder / "out.mp4").write_bytes(b"old video")
+        result = self.run_program(self.conversion(2, 2))
+        self.assert_fatal(result, "refusing to overwrite existing mp4 output")
+        self.assertEqual((self.folder / "out.mp4").read_bytes(), b"old video")
+        # The raw file stays behind, written whole; no encoder ran.
+        self.assertEqual((self.folder / "out-tmp.raw").read_bytes(),
+                         self.image[3 * SECTOR_BYTES:10 * SECTOR_BYTES])
+        self.assertEqual(list(self.records.iterdir()), [])
+
+    def test_a_missing_encoder_fails_to_spawn(self):
+        for encoder in (self.in_folder("no encoder here.exe"),
+                        "glyphreel-no-such-encoder"):
+            with self.subTest(encoder=encoder):
+                (self.folder / "out-tmp.raw").unlink(missing_ok=True)
+                result = self.run_program(
+                    self.conversion(1, 1, encoder=encoder))
+                self.assert_fatal(
+                    result, r"spawn ffmpeg child: [^\n]*[^.\s] \(os error 2\)")
+                self.assertTrue((self.folder / "out-tmp.raw").exists())
+
+    def test_a_bare_encoder_name_is_found_on_the_path(self):
+        result = self.run_program(
+            self.conversion(1, 1, encoder="ffmpeg"),
+            WINEPATH=self.windows_path(self.encoder.parent))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.recorded("arguments.txt")[0], "ffmpeg")
+        self.assertEqual((self.records / "stdin.bin").stat().st_size,
+                         frames_for_sectors(3) * FRAME_BYTES)
+
+    def test_an_encoder_that_exits_early_breaks_the_pipe(self):
+        # 15 frames are more than the pipe holds while nobody reads.
+        result = self.run_program(self.conversion(1, 3),
+                                  FAKE_ENCODER_EXIT_EARLY="1")
+        # ERROR_NO_DATA (232) or ERROR_BROKEN_PIPE (109).
+        self.assert_fatal(result,
+                          r"write frame: [^\n]*[^.\s] \(os error (232|109)\)")
+        self.assertTrue((self.folder / "out-tmp.raw").exists())
+
+    def test_a_failed_encoder_fails_the_run_after_the_clean_up(self):
+        result = self.run_program(self.conversion(2, 2),
+                                  FAKE_ENCODER_EXIT_CODE="3")
+        self.assertEqual(result.returncode, 101, result.stderr)
+        self.assertIn(b"glyphreel: ffmpeg exited unsuccessfully: exit status 3\n",
+                      result.stderr)
+        self.assertEqual((self.records / "stdin.bin").stat().st_size,
+                         frames_for_sectors(7) * FRAME_BYTES)
+        self.assertFalse((self.folder / "out-tmp.raw").exists())
+
+    def test_system_errors_are_reported_on_one_line_with_their_code(self):
+        result = self.run_program(
+            self.conversion(1, 1, img=self.in_folder("missing.img")))
+        self.assert_fatal(result, r"read img file: [^\n]*[^.\s] \(os error 2\)")
+
+        # A wildcard in a name makes the existence query itself fail.
+        result = self.run_program(
+            self.conversion(1, 1, raw=self.in_folder("out?.raw")))
+        self.assert_fatal(
+            result, r"check for existing temp raw audio output: "
+            r"[^\n]*[^.\s] \(os error 123\)")
+        self.assertEqual(list(self.records.iterdir()), [])
+
+    def test_text_arguments_are_read_as_unicode_and_reported_in_utf8(self):
+        result = self.run_program(self.conversion(1, 1, mode="cdé 日本"))
+        self.assertEqual(result.returncode, 101)
+        self.assertEqual(
+            result.stderr.decode("utf-8"),
+            'glyphreel: unknown mode "cdé 日本", expected "cdg" or "cdeg"\n')
+        self.assertFalse((self.folder / "out-tmp.raw").exists())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
