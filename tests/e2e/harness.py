@@ -74,22 +74,31 @@ def binary_command():
 
 
 def run_glyphreel(args, cwd=None, env=None, timeout=DEFAULT_TIMEOUT,
-                  close_stdin=False):
+                  close_stdin=False, preexec=None):
     """Runs the binary with the given arguments (str, bytes or paths).
 
     `env` entries are added to the current environment. The binary's
     standard input is empty, or closed altogether with `close_stdin`.
+    `preexec` runs in the child just before the binary starts (to set
+    resource limits or signal dispositions).
     Returns the CompletedProcess with stdout and stderr as bytes.
     """
     full_env = dict(os.environ)
     if env:
         full_env.update({k: str(v) for k, v in env.items()})
+
+    def before_exec():
+        if preexec:
+            preexec()
+        if close_stdin:
+            os.close(0)
+
     return subprocess.run(
         binary_command() + [os.fspath(a) if isinstance(a, Path) else a
                             for a in args],
         cwd=cwd, env=full_env,
         stdin=None if close_stdin else subprocess.DEVNULL,
-        preexec_fn=(lambda: os.close(0)) if close_stdin else None,
+        preexec_fn=before_exec if close_stdin or preexec else None,
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
 
 
@@ -325,14 +334,15 @@ class E2ETestCase(unittest.TestCase):
         return args
 
     def run_tool(self, args, env=None, cwd=None, timeout=DEFAULT_TIMEOUT,
-                 close_stdin=False):
+                 close_stdin=False, preexec=None):
         """Runs the binary with the record encoder's folder in its
         environment. Whatever happens, standard output stays empty."""
         full_env = {"GLYPHREEL_FAKE_DIR": str(self.record_dir)}
         if env:
             full_env.update(env)
         result = run_glyphreel(args, cwd=cwd or self.tmp, env=full_env,
-                               timeout=timeout, close_stdin=close_stdin)
+                               timeout=timeout, close_stdin=close_stdin,
+                               preexec=preexec)
         self.assertEqual(result.stdout, b"",
                          "the program wrote to standard output")
         return result
