@@ -1,0 +1,149 @@
+// Writes the fuzzers' seed corpus, cut from the sample discs:
+//   <dir>/toc/        table-of-contents inputs: dump lengths and a track
+//                     range ahead of a real table of contents;
+//   <dir>/pack_loop/  pack-loop inputs: the run byte ahead of fifty
+//                     graphics packs from places in every track, the
+//                     CD+EG one included.
+// Usage: glyphreel_make_corpus <dir>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "disc/toc.hpp"
+#include "packs/subcode_pack.hpp"
+#include "sample_disc/disc.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using glyphreel::sample_disc::SampleDisc;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::size_t packs_per_seed = 50;
+constexpr std::uint8_t run_cdg = 0;
+constexpr std::uint8_t run_cdeg = 1;
+
+void write_file(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void append_be(Bytes& bytes, std::uint64_t value, std::size_t width) {
+  for (std::size_t i = width; i-- > 0;) {
+    bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+}
+
+// The layout that fuzz_toc reads: both dump lengths in sectors, the track
+// range, then the file.
+Bytes toc_input(const SampleDisc& disc, std::int64_t sectors_short,
+                std::uint64_t start_track, std::uint64_t end_track) {
+  const auto sectors =
+      static_cast<std::int64_t>(disc.cdg.size() / glyphreel::cdg_frame_size);
+  Bytes input;
+  append_be(input, static_cast<std::uint64_t>(sectors - sectors_short), 2);
+  append_be(input, static_cast<std::uint64_t>(sectors), 2);
+  append_be(input, start_track, 8);
+  append_be(input, end_track, 8);
+  input.insert(input.end(), disc.toc.begin(), disc.toc.end());
+  return input;
+}
+
+bool is_graphics(const std::uint8_t* pack) {
+  return pack[0] == glyphreel::mode_graphics ||
+         pack[0] == glyphreel::mode_extended_graphics;
+}
+
+bool is_memory_control(const std::uint8_t* pack) {
+  return pack[0] == glyphreel::mode_extended_graphics && pack[1] == 3;
+}
+
+// The discs are mostly idle packs, so each seed is up to packs_per_seed of a
+// track's graphics packs in disc order, the idle ones between them left
+// out, up to `seeds_per_track` seeds a track. In the CD+EG track a seed
+// starts with the last memory control before it, so that it runs under the
+// write and display modes it had on the disc.
+void write_pack_seeds(const fs::path& dir, const std::string& disc_name,
+                      const SampleDisc& disc, std::uint64_t extended_track,
+                      std::size_t seeds_per_track) {
+  const auto ranges = glyphreel::parse_toc(disc.toc);
+  for (std::size_t t = 0; t < ranges.size(); ++t) {
+    const bool extended = t + 1 == extended_track;
+    const std::uint64_t end = ranges[t].end_lba * glyphreel::packs_per_sector;
+    const std::uint8_t* memory_control = nullptr;
+    std::uint64_t pack = ranges[t].start_lba * glyphreel::packs_per_sector;
+    for (std::size_t seed = 0; seed < seeds_per_track && pack < end; ++seed) {
+      Bytes input{extended ? run_cdeg : run_cdg};
+      std::size_t taken = 0;
+      if (memory_control != nullptr) {
+        input.insert(input.end(), memory_control,
+                     memory_control + glyphreel::pack_size);
+        ++taken;
+      }
+      const std::uint64_t first = pack;
+      const std::size_t prefix = taken;
+      for (; taken < packs_per_seed && pack < end; ++pack) {
+        const std::uint8_t* bytes =
+            disc.cdg.data() + pack * glyphreel::pack_size;
+        if (!is_graphics(bytes)) continue;
+        if (extended && is_memory_control(bytes)) memory_control = bytes;
+        input.insert(input.end(), bytes, bytes + glyphreel::pack_size);
+        ++taken;
+      }
+      if (taken == prefix) break;
+      write_file(dir / (disc_name + "-track" + std::to_string(t + 1) + "-pack" +
+                        std::to_string(first)),
+                 input);
+    }
+  }
+}
+
+void write_corpus(const fs::path& root) {
+  const fs::path toc_dir = root / "toc";
+  const fs::path pack_dir = root / "pack_loop";
+  fs::create_directories(toc_dir);
+  fs::create_directories(pack_dir);
+
+  // Tracks 1 and 2 carry CD+G, track 3 CD+EG.
+  const SampleDisc sample = glyphreel::sample_disc::make_sample_disc();
+  // Three tracks of CD+G, short enough for 16-bit sector counts.
+  const SampleDisc long_disc = glyphreel::sample_disc::make_long_disc(400);
+
+  write_file(toc_dir / "sample-1-3", toc_input(sample, 0, 1, 3));
+  write_file(toc_dir / "sample-2-2", toc_input(sample, 0, 2, 2));
+  write_file(toc_dir / "sample-3-2", toc_input(sample, 0, 3, 2));
+  write_file(toc_dir / "sample-image-short", toc_input(sample, 1, 1, 1));
+  write_file(toc_dir / "long-1-3", toc_input(long_disc, 0, 1, 3));
+  write_file(toc_dir / "long-3-1", toc_input(long_disc, 0, 3, 1));
+
+  // All of the sample disc's graphics; a little of the long disc, whose
+  // lyric pages repeat one another.
+  write_pack_seeds(pack_dir, "sample", sample, 3, 16);
+  write_pack_seeds(pack_dir, "long", long_disc, 0, 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: glyphreel_make_corpus <dir>\n");
+    return 2;
+  }
+  try {
+    write_corpus(argv[1]);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "glyphreel_make_corpus: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
