@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-180}
 pairs=${2:-3}
 
-scripts/install-packages cmake ninja-build g++ ffmpeg time
+scripts/install-packages cmake ninja-build g++ ffmpeg time bc
 cmake --preset demo >/dev/null
 cmake --build --preset demo >/dev/null
 

@@ -163,22 +163,31 @@ ChildProcess spawn_with_input_pipe(const NativeString& program,
   }
   argv.push_back(nullptr);
 
+  // Each setup call returns an error number, as the spawn itself does; the
+  // first failure stops the start, so the encoder never runs without its
+  // pipe as standard input.
+  int error = 0;
+  const auto check = [&](int result) {
+    if (error == 0) error = result;
+  };
   posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
+  check(posix_spawn_file_actions_init(&actions));
+  check(posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO));
 
   // We ignore SIGPIPE ourselves; the encoder gets the default back.
   posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
+  check(posix_spawnattr_init(&attributes));
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  check(posix_spawnattr_setsigdefault(&attributes, &defaults));
+  check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
 
   pid_t pid = -1;
-  const int error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
-                                   argv.data(), environ);
+  if (error == 0) {
+    error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
+                           argv.data(), environ);
+  }
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(ends[0]);
