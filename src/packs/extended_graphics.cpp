@@ -87,26 +87,30 @@ void route_graphics_pack(ExtendedGraphicsState& state,
 void apply_extended_pack(ExtendedGraphicsState& state,
                          const SubcodePack& pack) {
   const std::uint8_t code = pack.instruction();
-  using E = ExtendedInstruction;
-  if (code == static_cast<std::uint8_t>(E::MemoryControl)) {
+  const auto in_range = [code](std::uint8_t first, std::uint8_t last) {
+    return code >= first && code <= last;
+  };
+  const auto colours_from = [code] {
+    return (code - extended::load_colours_first) * std::size_t{8};
+  };
+  if (code == extended::memory_control) {
     memory_control(state, pack);
+  } else if (in_range(extended::load_colours_first,
+                      extended::load_colours_first + 1)) {
+    // Entries 0-7 and 8-15 load in every display mode: the planes' own
+    // tables outside display mode 0.
+    load_colour_entries(state, pack, colours_from());
+  } else if (state.display_mode != display_256_colour) {
     return;
-  }
-  const bool colour_256 = state.display_mode == display_256_colour;
-  if (code == 16 || code == 17) {
-    load_colour_entries(state, pack, (code - 16) * 8u);
-  } else if (!colour_256) {
-    return;
-  } else if (code == static_cast<std::uint8_t>(E::SecondaryTileBlock)) {
+  } else if (code == extended::secondary_tile_block) {
     tile_block(state.secondary, pack, TileDraw::Normal);
-  } else if (code == static_cast<std::uint8_t>(E::SecondaryTileBlockXor)) {
+  } else if (code == extended::secondary_tile_block_xor) {
     tile_block(state.secondary, pack, TileDraw::Xor);
-  } else if (code >= static_cast<std::uint8_t>(E::LoadColoursFirst) &&
-             code <= static_cast<std::uint8_t>(E::LoadColoursLast)) {
-    load_colour_entries(state, pack, (code - 16) * 8u);
-  } else if (code >= static_cast<std::uint8_t>(E::LowBitsFirst) &&
-             code <= static_cast<std::uint8_t>(E::LowBitsLast)) {
-    set_colour_low_bits(state, pack, (code - 48) * 16u);
+  } else if (in_range(extended::load_colours_first,
+                      extended::load_colours_last)) {
+    load_colour_entries(state, pack, colours_from());
+  } else if (in_range(extended::low_bits_first, extended::low_bits_last)) {
+    set_colour_low_bits(state, pack, (code - extended::low_bits_first) * 16u);
   }
 }
 

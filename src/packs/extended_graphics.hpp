@@ -10,15 +10,17 @@
 namespace glyphreel {
 
 // Extended-graphics instruction codes (mode-10 packs), whole bytes.
-enum class ExtendedInstruction : std::uint8_t {
-  MemoryControl = 3,
-  SecondaryTileBlock = 6,
-  SecondaryTileBlockXor = 14,
-  LoadColoursFirst = 16,  // 16 ... 47: eight colours from (code - 16) * 8
-  LoadColoursLast = 47,
-  LowBitsFirst = 48,  // 48 ... 63: low bits of 16 colours
-  LowBitsLast = 63,
-};
+namespace extended {
+inline constexpr std::uint8_t memory_control = 3;
+inline constexpr std::uint8_t secondary_tile_block = 6;
+inline constexpr std::uint8_t secondary_tile_block_xor = 14;
+// 16 ... 47: eight colours from entry (code - 16) * 8.
+inline constexpr std::uint8_t load_colours_first = 16;
+inline constexpr std::uint8_t load_colours_last = 47;
+// 48 ... 63: the low bits of sixteen colours from entry (code - 48) * 16.
+inline constexpr std::uint8_t low_bits_first = 48;
+inline constexpr std::uint8_t low_bits_last = 63;
+}  // namespace extended
 
 // A mode-9 pack in a "cdeg" run, sent to the planes and tables that the
 // write and display modes select. Display mode 0 with write mode Primary or
