@@ -10,15 +10,22 @@
 //
 // FAKE_ENCODER_EXIT_EARLY=1   exit with status 0 at once, reading nothing
 // FAKE_ENCODER_EXIT_CODE=N    read everything, then exit with status N
+// FAKE_ENCODER_READ_BYTES=N   read N bytes, close standard input and wait,
+//                             without a word, for its parent to end
+// FAKE_ENCODER_KILL_AFTER=N   read N bytes, then end at once with status 9
+// In the last two, stdin.bin is complete before the input goes away.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -80,14 +87,17 @@ void record_arguments(const std::wstring& path,
   CloseHandle(file);
 }
 
-// Copies everything from `from` to `to` until the end of `from`; the end of
-// a pipe shows as ERROR_BROKEN_PIPE.
-std::size_t copy_all(HANDLE from, HANDLE to) {
+// Copies from `from` to `to` until the end of `from` or `limit` bytes; the
+// end of a pipe shows as ERROR_BROKEN_PIPE.
+std::size_t copy_all(
+    HANDLE from, HANDLE to,
+    std::size_t limit = std::numeric_limits<std::size_t>::max()) {
   std::vector<char> buffer(1 << 16);
   std::size_t total = 0;
-  for (;;) {
+  while (total < limit) {
+    const std::size_t wanted = std::min(buffer.size(), limit - total);
     DWORD got = 0;
-    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(wanted), &got,
                   nullptr)) {
       if (GetLastError() == ERROR_BROKEN_PIPE) break;
       die("read");
@@ -97,6 +107,28 @@ std::size_t copy_all(HANDLE from, HANDLE to) {
     total += got;
   }
   return total;
+}
+
+// Waits up to two minutes for the process that started this one to end.
+void wait_for_parent() {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) die("CreateToolhelp32Snapshot");
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  DWORD parent = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) {
+      parent = entry.th32ParentProcessID;
+      break;
+    }
+  }
+  CloseHandle(snapshot);
+  if (parent == 0) die("find the parent process");
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, parent);
+  if (process == nullptr) return;  // gone already
+  WaitForSingleObject(process, 120000);
+  CloseHandle(process);
 }
 
 }  // namespace
@@ -134,9 +166,21 @@ int wmain(int argc, wchar_t** argv) {
     break;
   }
 
+  const std::wstring read_bytes = environment(L"FAKE_ENCODER_READ_BYTES");
+  const std::wstring kill_after = environment(L"FAKE_ENCODER_KILL_AFTER");
+  const std::wstring& limit = read_bytes.empty() ? kill_after : read_bytes;
   const HANDLE copy = create(folder + L"\\stdin.bin");
-  const std::size_t total = copy_all(GetStdHandle(STD_INPUT_HANDLE), copy);
+  const std::size_t total =
+      copy_all(GetStdHandle(STD_INPUT_HANDLE), copy,
+               limit.empty() ? std::numeric_limits<std::size_t>::max()
+                             : std::stoull(limit));
   CloseHandle(copy);
+  if (!kill_after.empty()) TerminateProcess(GetCurrentProcess(), 9);
+  if (!read_bytes.empty()) {
+    CloseHandle(GetStdHandle(STD_INPUT_HANDLE));
+    wait_for_parent();
+    return 0;
+  }
 
   // Straight to the handles, without the C runtime's line-end translation.
   const std::string out = "fake encoder: standard output\n";

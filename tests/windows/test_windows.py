@@ -7,7 +7,9 @@ Environment:
   WINEPREFIX         the Wine prefix whose C: drive holds the test files
 """
 
+import hashlib
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -20,6 +22,7 @@ SECTOR_BYTES = 2352
 SUBCODE_BYTES = 96
 PACKS_PER_SECTOR = 4
 FRAME_BYTES = 312 * 216 * 3
+ENCODER_STDOUT = b"fake encoder: standard output\n"
 
 USAGE = (
     "usage: glyphreel disc.img disc.cdg disc.toc out-tmp.raw ffmpeg.exe "
@@ -53,10 +56,45 @@ def table_of_contents(starts, lead_out):
         [1, len(starts)]) + descriptors
 
 
+def msf(lba):
+    """A sector's minute-second-frame address as its four bytes read
+    big-endian; sector 0 is 00:02:00."""
+    frames = lba + 150
+    return (frames // 4500 << 16) | (frames // 75 % 60 << 8) | frames % 75
+
+
 def disc_image(sectors):
     """Each sector holds its own number, so a wrong cut shows."""
     return b"".join(n.to_bytes(2, "little") * (SECTOR_BYTES // 2)
                     for n in range(sectors))
+
+
+def snapshot(folder):
+    """Everything below `folder` but the encoder's records: folders, and
+    files with their size and digest."""
+    found = {}
+    for path in folder.rglob("*"):
+        relative = path.relative_to(folder)
+        if relative.parts[0] == "records":
+            continue
+        if path.is_dir():
+            found[str(relative)] = "folder"
+        else:
+            data = path.read_bytes()
+            found[str(relative)] = (len(data),
+                                    hashlib.sha256(data).hexdigest())
+    return found
+
+
+def os_error(step, *codes):
+    """The report of a failed step: the system's words, which differ
+    between Wine and Windows, then the code."""
+    return (step + r": [^\n]*[^.\s] \(os error (" +
+            "|".join(str(code) for code in codes) + r")\)")
+
+
+def equality(left, right):
+    return rf"[^\n]+\n  left: {left}\n right: {right}"
 
 
 def read_recorded_arguments(path):
@@ -111,6 +149,7 @@ class WindowsEndToEnd(unittest.TestCase):
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
         for name in ("FAKE_ENCODER_EXIT_EARLY", "FAKE_ENCODER_EXIT_CODE",
+                     "FAKE_ENCODER_READ_BYTES", "FAKE_ENCODER_KILL_AFTER",
                      "WINEPATH"):
             cls.environment.pop(name, None)
         # Without a server kept alive between runs, every run would start
@@ -178,11 +217,11 @@ class WindowsEndToEnd(unittest.TestCase):
                                                stdout.read(), stderr.read())
 
     def conversion(self, start, end, raw=None, mp4=None, encoder=None,
-                   mode=None, img=None):
+                   mode=None, img=None, cdg=None, toc=None):
         arguments = [
             img or self.in_folder("disc.img"),
-            self.in_folder("disc.cdg"),
-            self.in_folder("disc.toc"),
+            cdg or self.in_folder("disc.cdg"),
+            toc or self.in_folder("disc.toc"),
             raw or self.in_folder("out-tmp.raw"),
             encoder or self.windows_path(self.encoder),
             mp4 or self.in_folder("out.mp4"),
@@ -201,6 +240,55 @@ class WindowsEndToEnd(unittest.TestCase):
 
     def recorded(self, name):
         return read_recorded_arguments(self.records / name)
+
+    def write_disc(self, name, toc, image, cdg):
+        """The three dumps in a new folder; their paths as the program
+        sees them."""
+        folder = self.folder / name
+        folder.mkdir(parents=True)
+        paths = {}
+        for key, data in (("img", image), ("cdg", cdg), ("toc", toc)):
+            (folder / f"disc.{key}").write_bytes(data)
+            paths[key] = self.windows_path(folder / f"disc.{key}")
+        return paths
+
+    def run_watched(self, arguments, raw_left=None, **environment):
+        """One run, with the encoder's records cleared first. Afterwards the
+        folder must be as it was, but for the raw file `raw_left`, which
+        must be new and is then returned with the result."""
+        for record in self.records.iterdir():
+            record.unlink()
+        before = snapshot(self.folder)
+        result = self.run_program(arguments, **environment)
+        after = snapshot(self.folder)
+        left = None
+        if raw_left is not None:
+            key = str(raw_left.relative_to(self.folder))
+            self.assertNotIn(key, before)
+            self.assertIn(key, after, "the raw file was not left behind")
+            del after[key]
+            left = raw_left.read_bytes()
+        self.assertEqual(after, before, "the user's files changed")
+        return result, left
+
+    def assert_stopped(self, result, pattern, encoder_started=False):
+        """A fatal stop whose whole report matches `pattern`, with nothing
+        on standard output."""
+        self.assertEqual(result.returncode, 101, result.stderr)
+        self.assertEqual(result.stdout, b"")
+        self.assertRegex(result.stderr.decode("utf-8"),
+                         "^glyphreel: " + pattern + "\n\\Z")
+        if not encoder_started:
+            self.assertEqual(list(self.records.iterdir()), [])
+
+    def assert_converted(self, result, frames):
+        """A complete run: the encoder's two lines and nothing of ours."""
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stdout, ENCODER_STDOUT)
+        self.assertEqual(result.stderr, f"fake encoder: read "
+                         f"{frames * FRAME_BYTES} bytes\n".encode())
+        self.assertEqual((self.records / "stdin.bin").stat().st_size,
+                         frames * FRAME_BYTES)
 
     def test_wrong_argument_counts_print_the_usage_line(self):
         for count in (0, 1, 7, 10):
@@ -354,6 +442,161 @@ class WindowsEndToEnd(unittest.TestCase):
             result.stderr.decode("utf-8"),
             'glyphreel: unknown mode "cdé 日本", expected "cdg" or "cdeg"\n')
         self.assertFalse((self.folder / "out-tmp.raw").exists())
+
+    def test_unreadable_and_damaged_inputs_stop_before_any_write(self):
+        # Each case writes the disc afresh and replaces one dump: with other
+        # bytes, with a folder, or with nothing at all.
+        folder, missing = object(), object()
+        cdg = bytes(LEAD_OUT * SUBCODE_BYTES)
+        cases = [
+            # An empty dump is a whole number of sectors, short of the
+            # lead-out at sector 18; an empty TOC lacks its length field.
+            ("img", b"", "assertion failed: disc_end_lba <= img_frames"),
+            ("cdg", b"", "assertion failed: disc_end_lba <= cdg_frames"),
+            ("toc", b"", r"[^\n]*\b0\.\.2\b[^\n]*\b0 bytes\b[^\n]*"),
+            ("img", self.image[:-1], equality(2351, 0)),
+            ("cdg", cdg[:-1], equality(95, 0)),
+            # (65535 - 2) // 8 = 8191 descriptors make 8 * 8191 + 4 bytes.
+            ("toc", b"\xff\xff" + bytes(0xFFFF), equality(65532, 65537)),
+            # The same disc in minute-second-frame form: the lead-out at
+            # 00:02:18 reads as sector 0x212 = 530.
+            ("toc", table_of_contents([msf(s) for s in TRACK_STARTS],
+                                      msf(LEAD_OUT)),
+             "assertion failed: disc_end_lba <= img_frames"),
+            # Opening a folder as a file is refused: ERROR_ACCESS_DENIED.
+            ("img", folder, os_error("read img file", 5)),
+            ("cdg", folder, os_error("read cdg file", 5)),
+            ("toc", folder, os_error("read toc file", 5)),
+            ("cdg", missing, os_error("read cdg file", 2)),
+            ("toc", missing, os_error("read toc file", 2)),
+        ]
+        for index, (key, content, pattern) in enumerate(cases):
+            with self.subTest(index=index, key=key):
+                paths = self.write_disc(
+                    f"case {index}", table_of_contents(TRACK_STARTS, LEAD_OUT),
+                    self.image, cdg)
+                path = self.folder / f"case {index}" / f"disc.{key}"
+                if content is folder or content is missing:
+                    path.unlink()
+                    if content is folder:
+                        path.mkdir()
+                else:
+                    path.write_bytes(content)
+                result, _ = self.run_watched(self.conversion(1, 3, **paths))
+                self.assert_stopped(result, pattern)
+
+    def test_a_raw_file_in_a_missing_folder_cannot_be_written(self):
+        result, _ = self.run_watched(self.conversion(
+            1, 1, raw=self.in_folder("no such folder", "out-tmp.raw")))
+        self.assert_stopped(result, os_error("write raw audio", 3))
+
+    def test_tracks_out_of_address_order(self):
+        # Tracks at sectors 0, 6 and 2, the lead-out at 8. A choice runs
+        # from the start of its first track to the start of the descriptor
+        # after its last: (start, end, first sector, sectors).
+        image = disc_image(8)
+        paths = self.write_disc("disc", table_of_contents([0, 6, 2], 8),
+                                image, bytes(8 * SUBCODE_BYTES))
+        cases = [(1, 1, 0, 6), (1, 2, 0, 2), (3, 3, 2, 6), (2, 3, 6, 2),
+                 (3, 2, 2, 0), (2, 2, 6, None)]
+        for start, end, first, sectors in cases:
+            with self.subTest(start=start, end=end):
+                result, _ = self.run_watched(
+                    self.conversion(start, end, **paths))
+                if sectors is None:
+                    # Bytes 6 * 2352 up to 2 * 2352, refused before the raw
+                    # file is written.
+                    self.assert_stopped(result, r"[^\n]*\b14112\.\.4704\b"
+                                                r"[^\n]*")
+                    continue
+                self.assert_converted(result, frames_for_sectors(sectors))
+                self.assertEqual(
+                    (self.records / "input.bin").read_bytes(),
+                    image[first * SECTOR_BYTES:
+                          (first + sectors) * SECTOR_BYTES])
+
+    def test_awkward_names_in_every_path_reach_their_readers(self):
+        folder = self.folder / "it's a folder ü" / "日本 'deeper' folder"
+        folder.mkdir(parents=True)
+        encoder = self.folder / "l'encodeur" / "ffmpeg 'x' é.exe"
+        encoder.parent.mkdir()
+        shutil.copyfile(self.encoder, encoder)
+        stems = {"img": "dísc 'a'.img", "cdg": "dísc 'a'.cdg",
+                 "toc": "Łódź's toc"}
+        contents = {"img": self.image, "cdg": bytes(LEAD_OUT * SUBCODE_BYTES),
+                    "toc": table_of_contents(TRACK_STARTS, LEAD_OUT)}
+        paths = {}
+        for key, stem in stems.items():
+            (folder / stem).write_bytes(contents[key])
+            paths[key] = self.windows_path(folder / stem)
+        raw = self.windows_path(folder / "out 'tmp' ø.raw")
+        mp4 = self.windows_path(folder / "vidéo 'final'.mp4")
+        result, _ = self.run_watched(self.conversion(
+            2, 2, raw=raw, mp4=mp4, encoder=self.windows_path(encoder),
+            **paths))
+        self.assert_converted(result, frames_for_sectors(7))
+        expected = [self.windows_path(encoder),
+                    *expected_encoder_arguments(raw, mp4)]
+        self.assertEqual(self.recorded("arguments.txt"), expected)
+        self.assertEqual(self.recorded("shell-arguments.txt"), expected)
+        self.assertEqual((self.records / "input.bin").read_bytes(),
+                         self.image[3 * SECTOR_BYTES:10 * SECTOR_BYTES])
+
+    def test_an_encoder_that_goes_away_mid_stream_breaks_the_pipe(self):
+        # 75 sectors are 300 packs, 60 frames; the encoder takes ten and a
+        # half, and the pipe cannot hold the rest.
+        image = disc_image(75)
+        paths = self.write_disc("disc", table_of_contents([0], 75), image,
+                                bytes(75 * SUBCODE_BYTES))
+        read = 10 * FRAME_BYTES + FRAME_BYTES // 2
+        cases = [("closes its input", "FAKE_ENCODER_READ_BYTES"),
+                 ("ends with status 9", "FAKE_ENCODER_KILL_AFTER")]
+        for index, (how, variable) in enumerate(cases):
+            with self.subTest(how=how):
+                raw = self.folder / f"t{index}.raw"
+                result, left = self.run_watched(
+                    self.conversion(1, 1, raw=self.windows_path(raw),
+                                    **paths),
+                    raw_left=raw, **{variable: str(read)})
+                # ERROR_BROKEN_PIPE (109) or ERROR_NO_DATA (232); Wine
+                # gives either, from one run to the next.
+                self.assert_stopped(result, os_error("write frame", 109, 232),
+                                    encoder_started=True)
+                self.assertEqual((self.records / "stdin.bin").stat().st_size,
+                                 read)
+                self.assertEqual(left, image)
+
+    def test_random_subcode_makes_whole_frames_in_both_modes(self):
+        # 101 sectors are 404 packs: frames before packs 0, 5, ..., 400.
+        sectors, frames = 101, 81
+        rng = random.Random(20240611)
+        noise = rng.randbytes(sectors * SUBCODE_BYTES)
+        # Mostly graphics and extended-graphics packs with their codes.
+        codes = (1, 2, 3, 6, 14, 16, 17, 20, 24, 30, 31, 38, 40, 47, 48, 63)
+        instructions = bytearray(rng.randbytes(len(noise)))
+        for offset in range(0, len(instructions), 24):
+            instructions[offset] = rng.choice((9, 10))
+            instructions[offset + 1] = rng.choice(
+                codes + (rng.randrange(256),))
+        # Every byte a frame can hold: 16 v + 8 for a 4-bit channel; in a
+        # cdeg run also 255 (a saturated mix) and 4 c for a 6-bit channel.
+        shown = {"cdg": bytes(16 * v + 8 for v in range(16)),
+                 "cdeg": bytes(range(0, 256, 4)) + b"\xff"}
+        for kind, cdg in (("noise", noise), ("instructions", instructions)):
+            paths = self.write_disc(kind, table_of_contents([0], sectors),
+                                    disc_image(sectors), bytes(cdg))
+            for mode in ("cdg", "cdeg"):
+                with self.subTest(kind=kind, mode=mode):
+                    result, _ = self.run_watched(
+                        self.conversion(1, 1, mode=mode, **paths))
+                    self.assert_converted(result, frames)
+                    stream = (self.records / "stdin.bin").read_bytes()
+                    self.assertEqual(stream.translate(None, shown[mode]), b"",
+                                     "a byte no picture can show")
+                    if kind == "instructions":
+                        self.assertNotEqual(stream[:FRAME_BYTES],
+                                            stream[-FRAME_BYTES:],
+                                            "the packs drew nothing")
 
 
 if __name__ == "__main__":
