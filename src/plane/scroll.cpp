@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "plane/instructions.hpp"
 
@@ -20,46 +21,38 @@ Coarse coarse_command(std::uint8_t operand) {
   return static_cast<Coarse>((operand >> 4) & 0x03);
 }
 
-// Forward moves the picture right: the offset steps back by one column, and
-// logical column 0 now holds what was logical column 49. Back moves it left:
-// logical column 49 now holds what was logical column 0. Only the exposed
-// column's tiles are written, and only for a preset.
-void step_horizontal(GraphicsPlane& plane, Coarse command, const Tile* fill) {
-  std::size_t exposed_col = 0;
+// Rotates a tile offset by one step over `count` tiles and names the logical
+// index that the step exposes: Forward moves the picture right (or down), the
+// offset steps back and logical index 0 now holds what was the last; Back
+// moves it left (or up) and the last index now holds what was index 0.
+// Nothing for the commands that leave the offset alone.
+std::optional<std::size_t> rotate(std::uint64_t& offset, std::size_t count,
+                                  Coarse command) {
   if (command == Coarse::Forward) {
-    plane.h_tile_offset =
-        (plane.h_tile_offset + tile_columns - 1) % tile_columns;
-    exposed_col = 0;
-  } else if (command == Coarse::Back) {
-    plane.h_tile_offset = (plane.h_tile_offset + 1) % tile_columns;
-    exposed_col = tile_columns - 1;
-  } else {
-    return;
+    offset = (offset + count - 1) % count;
+    return 0;
   }
-  if (fill != nullptr) {
-    for (std::size_t row = 0; row < tile_rows; ++row) {
-      plane.logical_tile(row, exposed_col) = *fill;
-    }
+  if (command == Coarse::Back) {
+    offset = (offset + 1) % count;
+    return count - 1;
+  }
+  return std::nullopt;
+}
+
+// Only the exposed column's tiles are written, and only for a preset.
+void step_horizontal(GraphicsPlane& plane, Coarse command, const Tile* fill) {
+  const auto exposed_col = rotate(plane.h_tile_offset, tile_columns, command);
+  if (!exposed_col || fill == nullptr) return;
+  for (std::size_t row = 0; row < tile_rows; ++row) {
+    plane.logical_tile(row, *exposed_col) = *fill;
   }
 }
 
-// Forward moves the picture down (logical row 0 exposed), Back moves it up
-// (logical row 17 exposed).
 void step_vertical(GraphicsPlane& plane, Coarse command, const Tile* fill) {
-  std::size_t exposed_row = 0;
-  if (command == Coarse::Forward) {
-    plane.v_tile_offset = (plane.v_tile_offset + tile_rows - 1) % tile_rows;
-    exposed_row = 0;
-  } else if (command == Coarse::Back) {
-    plane.v_tile_offset = (plane.v_tile_offset + 1) % tile_rows;
-    exposed_row = tile_rows - 1;
-  } else {
-    return;
-  }
-  if (fill != nullptr) {
-    for (std::size_t col = 0; col < tile_columns; ++col) {
-      plane.logical_tile(exposed_row, col) = *fill;
-    }
+  const auto exposed_row = rotate(plane.v_tile_offset, tile_rows, command);
+  if (!exposed_row || fill == nullptr) return;
+  for (std::size_t col = 0; col < tile_columns; ++col) {
+    plane.logical_tile(*exposed_row, col) = *fill;
   }
 }
 
