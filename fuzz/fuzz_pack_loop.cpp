@@ -15,7 +15,7 @@
 #include <span>
 
 #include "compose/rgb_frame.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "packs/pack_loop.hpp"
 #include "packs/subcode_pack.hpp"
 

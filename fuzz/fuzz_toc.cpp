@@ -18,7 +18,7 @@
 
 #include "disc/spans.hpp"
 #include "disc/toc.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace {
 

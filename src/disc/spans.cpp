@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 

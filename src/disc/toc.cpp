@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 

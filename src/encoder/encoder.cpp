@@ -3,7 +3,7 @@
 #include <string>
 
 #include "compose/rgb_frame.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 
@@ -12,7 +12,7 @@ void write_raw_audio(const NativeString& raw_path,
   platform::create_new_file(raw_path, audio, "write raw audio");
 }
 
-std::vector<NativeString> encoder_arguments(const RunArguments& arguments) {
+std::vector<NativeString> encoder_arguments(const EncoderPaths& paths) {
   const std::string frame_size =
       std::to_string(frame_width) + "x" + std::to_string(frame_height);
   const auto text = [](std::string_view ascii) {
@@ -27,11 +27,11 @@ std::vector<NativeString> encoder_arguments(const RunArguments& arguments) {
       text("-f"),         text("s16le"),
       text("-ar"),        text("44100"),
       text("-ac"),        text("2"),
-      text("-i"),         arguments.raw_path,
+      text("-i"),         paths.raw_path,
       text("-vcodec"),    text("libx264"),
       text("-vf"),        text("scale=624:432:flags=neighbor,format=yuv420p"),
       text("-movflags"),  text("+faststart"),
-      arguments.mp4_path,
+      paths.mp4_path,
   };
 }
 
@@ -39,9 +39,9 @@ void EncoderProcess::write_frame(const RgbFrame& frame) {
   platform::write_to_child(child_, frame.bytes(), "write frame");
 }
 
-EncoderProcess start_encoder(const RunArguments& arguments) {
+EncoderProcess start_encoder(const EncoderPaths& paths) {
   return EncoderProcess(platform::spawn_with_input_pipe(
-      arguments.ffmpeg_path, encoder_arguments(arguments),
+      paths.ffmpeg_path, encoder_arguments(paths),
       "spawn ffmpeg child"));
 }
 

@@ -6,11 +6,20 @@
 #include <span>
 #include <vector>
 
-#include "main/command_line.hpp"
 #include "packs/pack_loop.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel {
+
+// The three paths the encoder child needs: its program, the raw audio file
+// it reads and the video it writes.
+using platform::NativeString;
+
+struct EncoderPaths {
+  NativeString ffmpeg_path;
+  NativeString raw_path;
+  NativeString mp4_path;
+};
 
 // Creates the file at raw_path (never over anything already there, nor
 // through a link) and writes the audio sectors to it unchanged.
@@ -19,7 +28,7 @@ void write_raw_audio(const NativeString& raw_path,
 
 // The 25 encoder arguments: raw RGB24 video at 312x216 and 60 fps on stdin,
 // the raw file as 16-bit stereo PCM at 44100 Hz, H.264 scaled to 624x432.
-std::vector<NativeString> encoder_arguments(const RunArguments& arguments);
+std::vector<NativeString> encoder_arguments(const EncoderPaths& paths);
 
 // The running encoder and the write end of the pipe into it. Nothing in its
 // life cycle waits, kills or deletes on its own: only finish_encoder does.
@@ -36,7 +45,7 @@ class EncoderProcess : public FrameSink {
   platform::ChildProcess child_;
 };
 
-EncoderProcess start_encoder(const RunArguments& arguments);
+EncoderProcess start_encoder(const EncoderPaths& paths);
 
 // Closes the encoder's input, waits for it, deletes the raw file. An encoder
 // that failed then makes the run fail, after the clean-up.

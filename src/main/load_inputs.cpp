@@ -1,7 +1,7 @@
 #include "main/load_inputs.hpp"
 
 #include "disc/spans.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel {

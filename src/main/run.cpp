@@ -2,7 +2,7 @@
 
 #include "disc/spans.hpp"
 #include "encoder/encoder.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "main/load_inputs.hpp"
 #include "packs/pack_loop.hpp"
 #include "platform/platform.hpp"
@@ -23,7 +23,8 @@ void run_conversion(const RunArguments& arguments) {
                             "check for existing mp4 output")) {
     throw FatalError("refusing to overwrite existing mp4 output");
   }
-  EncoderProcess encoder = start_encoder(arguments);
+  EncoderProcess encoder = start_encoder(
+      {arguments.ffmpeg_path, arguments.raw_path, arguments.mp4_path});
   run_pack_loop(subcode_span(inputs.cdg, inputs.track_lba_ranges,
                              arguments.start_track, arguments.end_track),
                 arguments.extended_graphics, encoder);
@@ -40,7 +41,7 @@ int run_program(std::span<const NativeString> argv) {
     run_conversion(*arguments);
     return exit_success;
   } catch (const FatalError& error) {
-    platform::write_standard_error(format_report(error));
+    platform::write_standard_error(format_report("glyphreel", error));
     return exit_fatal;
   }
 }

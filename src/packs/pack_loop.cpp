@@ -5,7 +5,7 @@
 #include <string>
 
 #include "compose/render.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "packs/extended_graphics.hpp"
 #include "plane/instructions.hpp"
 

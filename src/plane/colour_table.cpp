@@ -1,6 +1,6 @@
 #include "plane/colour_table.hpp"
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
 #include "platform/text.hpp"
 

@@ -15,7 +15,7 @@
 #include <limits>
 #include <memory>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
 #include "platform/text.hpp"
 #include "platform/windows_command_line.hpp"

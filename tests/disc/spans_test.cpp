@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "disc/spans.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace glyphreel {
 namespace {

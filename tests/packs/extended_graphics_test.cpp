@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "packs/pack_loop.hpp"
 #include "plane/pack_builders.hpp"
 

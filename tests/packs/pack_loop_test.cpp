@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "compose/render.hpp"
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "plane/pack_builders.hpp"
 
 namespace glyphreel {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel::platform {

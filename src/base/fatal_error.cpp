@@ -1,4 +1,4 @@
-#include "main/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 #include <utility>
 
@@ -20,8 +20,8 @@ std::string describe(const OsError& error) {
   return error.description + " (os error " + std::to_string(error.code) + ")";
 }
 
-std::string format_report(const FatalError& error) {
-  return "glyphreel: " + error.report() + "\n";
+std::string format_report(std::string_view program, const FatalError& error) {
+  return std::string(program) + ": " + error.report() + "\n";
 }
 
 }  // namespace glyphreel

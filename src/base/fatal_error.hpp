@@ -46,7 +46,7 @@ class FatalError : public std::exception {
 std::string describe(const OsError& error);
 
 // The full text written to standard error for a fatal stop, ending in a line
-// feed: "glyphreel: " + the report.
-std::string format_report(const FatalError& error);
+// feed: the program's name, ": ", the report.
+std::string format_report(std::string_view program, const FatalError& error);
 
 }  // namespace glyphreel
