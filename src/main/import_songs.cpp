@@ -87,7 +87,9 @@ std::vector<Song> read_songs(const SongsArguments& arguments) {
   }
   // A disc holds at most so many tracks: ask the writer of the table of
   // contents now, with one sector a track, rather than after the decoding.
-  build_toc(std::vector<TocTrack>(songs.size()), songs.size());
+  std::vector<TocTrack> provisional(songs.size());
+  for (std::size_t i = 0; i < songs.size(); ++i) provisional[i].start_lba = i;
+  build_toc(provisional, songs.size());
   return songs;
 }
 

@@ -230,27 +230,31 @@ class ImportTestCase(E2ETestCase):
     """A temporary folder per test, runs of glyphreel-import and of
     glyphreel on what it wrote."""
 
-    def run_import(self, args, preexec=None):
+    def run_import(self, args, preexec=None, env=None):
         return subprocess.run(
             import_command() + [os.fspath(a) for a in args], cwd=self.tmp,
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE, timeout=120, preexec_fn=preexec)
+            env={**os.environ, **(env or {})}, stdin=subprocess.DEVNULL,
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120,
+            preexec_fn=preexec)
 
     def assert_imported(self, result):
         """Exit 0 with nothing on standard error."""
         self.assertEqual(result.stderr.decode(), "")
         self.assertEqual(result.returncode, 0)
 
-    def assert_refused(self, args, message, preexec=None):
-        """Exit 1, one report containing `message`, nothing written, no
-        folder created, nothing on standard output."""
+    def assert_refused(self, args, message, preexec=None, env=None):
+        """Exit 1, one report containing `message` as the last line of
+        standard error (a decoder may have spoken before), nothing written,
+        no folder created, nothing on standard output."""
         before = tree(self.tmp)
-        result = self.run_import(args, preexec=preexec)
+        result = self.run_import(args, preexec=preexec, env=env)
         text = result.stderr.decode()
         self.assertEqual(result.returncode, 1, text)
-        self.assertTrue(text.startswith("glyphreel-import: "), text)
-        self.assertTrue(text.endswith("\n") and text.count("\n") == 1, text)
-        self.assertIn(message, text)
+        ours = [line for line in text.splitlines(keepends=True)
+                if line.startswith("glyphreel-import: ")]
+        self.assertEqual(len(ours), 1, text)
+        self.assertTrue(text.endswith(ours[0]), text)
+        self.assertIn(message, ours[0])
         self.assertEqual(result.stdout, b"")
         self.assertEqual(tree(self.tmp), before, "a refused run left files")
         return text
