@@ -220,11 +220,13 @@ void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs) {
                      ", fewer than the first session's lead-out at sector " +
                      std::to_string(disc.lead_out_lba));
   }
-  Rip rip{
-      {{image_path, image_name, disc.lead_out_lba}},
-      {sub_path, platform::display_path(sub_path), SubchannelForm::Packed, 0},
-      disc.tracks,
-      disc.lead_out_lba};
+  Rip rip;
+  rip.image.push_back({image_path, image_name, disc.lead_out_lba});
+  rip.subchannel.path = sub_path;
+  rip.subchannel.name = platform::display_path(sub_path);
+  rip.subchannel.form = SubchannelForm::Packed;
+  rip.tracks = disc.tracks;
+  rip.lead_out_lba = disc.lead_out_lba;
   // The .sub runs alongside the whole image, one record per sector.
   const std::uint64_t sub_size = input_size(sub_path, rip.subchannel.name);
   if (sub_size != image_sectors * subchannel_record_size) {
