@@ -19,13 +19,20 @@ void count(ParityTally& tally, PackCheck check, bool graphics) {
   ++tally.packs;
   if (graphics) ++tally.graphics_packs;
   switch (check.status) {
-    case PackStatus::Valid: ++tally.valid; break;
+    case PackStatus::Valid:
+      ++tally.valid;
+      break;
     case PackStatus::Corrected:
       ++tally.corrected;
-      tally.symbols_corrected += static_cast<std::uint64_t>(check.symbols_corrected);
+      tally.symbols_corrected +=
+          static_cast<std::uint64_t>(check.symbols_corrected);
       break;
-    case PackStatus::WithoutParity: ++tally.without_parity; break;
-    case PackStatus::Uncorrectable: ++tally.uncorrectable; break;
+    case PackStatus::WithoutParity:
+      ++tally.without_parity;
+      break;
+    case PackStatus::Uncorrectable:
+      ++tally.uncorrectable;
+      break;
   }
 }
 
@@ -48,7 +55,8 @@ DamageReport correct_packs(std::span<std::uint8_t> cooked,
   }
   DamageReport report;
   report.tracks.resize(tracks.size());
-  for (std::size_t t = 0; t < tracks.size(); ++t) report.tracks[t].number = t + 1;
+  for (std::size_t t = 0; t < tracks.size(); ++t)
+    report.tracks[t].number = t + 1;
 
   const std::uint64_t sectors = cooked.size() / sector_size;
   for (std::uint64_t sector = 0; sector < sectors; ++sector) {
@@ -73,7 +81,8 @@ DamageReport correct_packs(std::span<std::uint8_t> cooked,
       if (track) count(report.tracks[*track].tally, check, graphics);
     }
     if (track && sector_damaged) {
-      std::vector<std::uint64_t>& places = report.tracks[*track].damaged_sectors;
+      std::vector<std::uint64_t>& places =
+          report.tracks[*track].damaged_sectors;
       if (places.size() < max_damaged_places) {
         places.push_back(sector - tracks[*track].start_lba);
       }

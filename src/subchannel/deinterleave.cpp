@@ -27,15 +27,13 @@ constexpr std::size_t window_size = window_sectors * subchannel_record_size;
 // The column of the raw slot that holds symbol c of a logical pack: three
 // pairs of columns are swapped.
 constexpr std::size_t raw_column(std::size_t c) {
-  switch (c) {
-    case 1: return 18;
-    case 18: return 1;
-    case 2: return 5;
-    case 5: return 2;
-    case 3: return 23;
-    case 23: return 3;
-    default: return c;
+  constexpr std::array<std::array<std::size_t, 2>, 3> swapped = {
+      {{1, 18}, {2, 5}, {3, 23}}};
+  for (const auto& [a, b] : swapped) {
+    if (c == a) return b;
+    if (c == b) return a;
   }
+  return c;
 }
 
 // Where each byte of a cooked sector comes from in its window: symbol c of
@@ -56,9 +54,9 @@ constexpr WindowOffsets make_window_offsets() {
 }
 
 constexpr WindowOffsets window_offsets = make_window_offsets();
-static_assert(window_offsets[0] == 0);                 // the mode waits not
-static_assert(window_offsets[4] == 4 * 24 + 4);        // symbol 4: four slots
-static_assert(window_offsets[1] == 2 * 24 + 18);       // s(1) = 18, 18 & 7 = 2
+static_assert(window_offsets[0] == 0);            // the mode waits not
+static_assert(window_offsets[4] == 4 * 24 + 4);   // symbol 4: four slots
+static_assert(window_offsets[1] == 2 * 24 + 18);  // s(1) = 18, 18 & 7 = 2
 static_assert(window_offsets[3 * 24 + 23] == 6 * 24 + 3);  // s(23) = 3
 static_assert(*std::max_element(window_offsets.begin(), window_offsets.end()) <
               window_size);
@@ -125,8 +123,8 @@ std::vector<std::uint8_t> cook_subchannel(std::span<const std::uint8_t> records,
   // Zero-filled: every pack not written below stays idle.
   std::vector<std::uint8_t> cooked(sector_count * subchannel_record_size);
   if (form == SubchannelForm::Cooked) {
-    const auto from = records.subspan(before * subchannel_record_size,
-                                      cooked.size());
+    const auto from =
+        records.subspan(before * subchannel_record_size, cooked.size());
     std::copy(from.begin(), from.end(), cooked.begin());
     return cooked;
   }
@@ -150,7 +148,8 @@ std::vector<std::uint8_t> cook_subchannel(std::span<const std::uint8_t> records,
   // Packed: unpack each record once into a sliding window of three.
   std::array<std::uint8_t, window_size> window{};
   for (std::size_t i = 1; i < window_sectors; ++i) {
-    unpack_sector(record(records, window_first + i - 1), window_sector(window, i));
+    unpack_sector(record(records, window_first + i - 1),
+                  window_sector(window, i));
   }
   for (std::uint64_t lba = first_sector; lba < sector_count; ++lba) {
     std::copy(window.begin() + subchannel_record_size, window.end(),

@@ -38,7 +38,9 @@ constexpr Tables make_tables() {
 inline constexpr Tables tables = make_tables();
 
 // alpha^i for any i >= 0.
-constexpr std::uint8_t alpha_pow(unsigned i) { return tables.antilog[i % order]; }
+constexpr std::uint8_t alpha_pow(unsigned i) {
+  return tables.antilog[i % order];
+}
 
 constexpr std::uint8_t mul(std::uint8_t a, std::uint8_t b) {
   if (a == 0 || b == 0) return 0;

@@ -26,8 +26,8 @@ constexpr unsigned power_of(std::size_t i) {
 // terms of each value at each position turns the whole check into 24
 // lookups and XORs, with no branch on the symbols. Most packs are intact,
 // so that is most of the work.
-using SyndromeTerms = std::array<std::array<std::uint32_t, gf64::field_size>,
-                                 pack_symbols>;
+using SyndromeTerms =
+    std::array<std::array<std::uint32_t, gf64::field_size>, pack_symbols>;
 
 constexpr SyndromeTerms make_syndrome_terms() {
   SyndromeTerms terms{};

@@ -60,7 +60,8 @@ TEST(CheckPack, CorrectsAnyOneOrTwoDamagedSymbols) {
   std::vector<Positions> patterns = {{}};
   for (std::size_t a = 0; a < pack_symbols; ++a) {
     patterns.push_back({a});
-    for (std::size_t b = a + 1; b < pack_symbols; ++b) patterns.push_back({a, b});
+    for (std::size_t b = a + 1; b < pack_symbols; ++b)
+      patterns.push_back({a, b});
   }
   std::mt19937 rng(24);
   for (const Positions& positions : patterns) {
@@ -69,9 +70,9 @@ TEST(CheckPack, CorrectsAnyOneOrTwoDamagedSymbols) {
       PackBytes pack = original;
       damage(pack, positions, rng);
       const PackCheck expected =
-          positions.empty()
-              ? PackCheck{}
-              : PackCheck{PackStatus::Corrected, static_cast<int>(positions.size())};
+          positions.empty() ? PackCheck{}
+                            : PackCheck{PackStatus::Corrected,
+                                        static_cast<int>(positions.size())};
       ASSERT_EQ(check_pack(pack), expected) << "first damaged " << positions[0];
       ASSERT_EQ(pack, original) << "first damaged " << positions[0];
     }
@@ -81,7 +82,8 @@ TEST(CheckPack, CorrectsAnyOneOrTwoDamagedSymbols) {
 TEST(CheckPack, PacksThatNeedNoCorrection) {
   std::mt19937 rng(9);
   PackBytes with_channel_bits = random_codeword(rng);
-  for (std::size_t i = 0; i < pack_symbols; i += 3) with_channel_bits[i] |= 0x80;
+  for (std::size_t i = 0; i < pack_symbols; i += 3)
+    with_channel_bits[i] |= 0x80;
   // Graphics written without parity: a mode, an instruction, one operand.
   PackBytes without_parity{};
   without_parity[0] = 9;
@@ -97,12 +99,11 @@ TEST(CheckPack, PacksThatNeedNoCorrection) {
   const PackCheck valid{};
   const PackCheck without{PackStatus::WithoutParity, 0};
   for (const auto& [pack, expected] :
-       std::vector<std::pair<PackBytes, PackCheck>>{
-           {PackBytes{}, valid},
-           {idle_channel_bits, valid},
-           {with_channel_bits, valid},
-           {without_parity, without},
-           {q_broken, valid}}) {
+       std::vector<std::pair<PackBytes, PackCheck>>{{PackBytes{}, valid},
+                                                    {idle_channel_bits, valid},
+                                                    {with_channel_bits, valid},
+                                                    {without_parity, without},
+                                                    {q_broken, valid}}) {
     PackBytes checked = pack;
     EXPECT_EQ(check_pack(checked), expected);
     EXPECT_EQ(checked, pack);
@@ -148,7 +149,8 @@ TEST(CheckPack, ThreeOrMoreDamagedSymbolsAreAlwaysCounted) {
       ++miscorrected;
       ASSERT_TRUE(test::is_codeword(pack));
       int changed = 0;
-      for (std::size_t i = 0; i < pack_symbols; ++i) changed += pack[i] != read[i];
+      for (std::size_t i = 0; i < pack_symbols; ++i)
+        changed += pack[i] != read[i];
       ASSERT_EQ(changed, check.symbols_corrected);
     }
     std::printf("%zu damaged symbols: %d of %d packs wrongly corrected\n",

@@ -66,7 +66,8 @@ inline void add_parity(PackBytes& pack) {
 }
 
 // The block, symbol 0 the highest power, evaluated at alpha^j.
-inline std::uint8_t evaluate(std::span<const std::uint8_t> symbols, unsigned j) {
+inline std::uint8_t evaluate(std::span<const std::uint8_t> symbols,
+                             unsigned j) {
   const std::uint8_t x = alpha_power(j);
   std::uint8_t value = 0;
   for (std::uint8_t symbol : symbols) {
@@ -104,8 +105,8 @@ inline void interleave(std::span<std::uint8_t> raw,
       const std::size_t column = raw_column(c);
       const std::size_t at = (n + (column & 7)) * 24 + column;
       if (at >= raw.size()) continue;
-      raw[at] = static_cast<std::uint8_t>((raw[at] & 0xC0) |
-                                          (logical[n][c] & 0x3F));
+      raw[at] =
+          static_cast<std::uint8_t>((raw[at] & 0xC0) | (logical[n][c] & 0x3F));
     }
   }
 }
