@@ -51,14 +51,7 @@ RawDisc make_disc() {
        at += 1 + gap(rng)) {
     disc.interleaved[at] ^= static_cast<std::uint8_t>(error(rng));
   }
-  for (std::size_t at = 0; at < disc.interleaved.size();
-       at += subchannel_record_size) {
-    test::SectorBytes frames;
-    std::copy_n(disc.interleaved.begin() + static_cast<std::ptrdiff_t>(at),
-                frames.size(), frames.begin());
-    const test::SectorBytes packed = test::pack_sector(frames);
-    disc.packed.insert(disc.packed.end(), packed.begin(), packed.end());
-  }
+  disc.packed = test::pack_records(disc.interleaved);
   const std::uint64_t track_sectors = disc_sectors / disc_tracks;
   for (std::uint64_t t = 0; t < disc_tracks; ++t) {
     const std::uint64_t end =

@@ -140,15 +140,8 @@ void write_subchannel_seeds(const fs::path& dir, const SampleDisc& disc) {
   Bytes raw(records * 96);
   glyphreel::test::interleave(raw, logical);
   damage(raw);
-  Bytes packed;
+  const Bytes packed = glyphreel::test::pack_records(raw);
   Bytes cooked;
-  for (std::size_t at = 0; at < raw.size(); at += 96) {
-    glyphreel::test::SectorBytes frames;
-    std::copy_n(raw.begin() + static_cast<std::ptrdiff_t>(at), 96,
-                frames.begin());
-    const auto sector = glyphreel::test::pack_sector(frames);
-    packed.insert(packed.end(), sector.begin(), sector.end());
-  }
   for (const auto& p : logical) cooked.insert(cooked.end(), p.begin(), p.end());
   damage(cooked);
   // Header: form, records before the image, blank, two track boundaries.

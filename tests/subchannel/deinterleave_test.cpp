@@ -47,76 +47,48 @@ TEST(UnpackSector, PutsEachChannelBitInItsFrame) {
   EXPECT_EQ(unpacked(test::pack_sector(frames)), frames);
 }
 
-// Raw records of sectors first_lba .. sector_count - 1 with noise in every
-// byte, P and Q channel bits included, under random logical packs, one
-// starting at every raw slot.
-struct RawDisc {
-  Bytes interleaved;
-  std::vector<PackBytes> logical;  // logical[n] starts at the records' slot n
-};
-
-RawDisc raw_disc(std::size_t records, std::mt19937& rng) {
-  RawDisc disc{Bytes(records * 96), std::vector<PackBytes>(records * 4)};
-  for (std::uint8_t& byte : disc.interleaved)
-    byte = static_cast<std::uint8_t>(rng());
-  for (PackBytes& pack : disc.logical) {
-    for (std::uint8_t& symbol : pack)
-      symbol = static_cast<std::uint8_t>(rng() & 0x3F);
-  }
-  test::interleave(disc.interleaved, disc.logical);
-  return disc;
-}
-
-Bytes packed_form(const Bytes& interleaved) {
-  Bytes packed;
-  for (std::size_t at = 0; at < interleaved.size(); at += 96) {
-    SectorBytes frames;
-    std::copy_n(interleaved.begin() + static_cast<std::ptrdiff_t>(at), 96,
-                frames.begin());
-    const SectorBytes sector = test::pack_sector(frames);
-    packed.insert(packed.end(), sector.begin(), sector.end());
-  }
-  return packed;
+Bytes random_bytes(std::size_t size, std::mt19937& rng) {
+  Bytes bytes(size);
+  for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(rng());
+  return bytes;
 }
 
 TEST(CookSubchannel, LogicalPackFromSlotNLandsAtSlotNPlusEight) {
   constexpr std::uint64_t sector_count = 4;
   std::mt19937 rng(8);
   for (std::int64_t first_lba : {0, -1, -2, -5}) {
+    // Records from first_lba on, noise in every byte (P and Q channel bits
+    // too) under random logical packs, one starting at every raw slot.
     const auto before = static_cast<std::size_t>(-first_lba);
-    const RawDisc disc = raw_disc(before + sector_count, rng);
-    for (SubchannelForm form :
-         {SubchannelForm::Interleaved, SubchannelForm::Packed}) {
-      const Bytes records = form == SubchannelForm::Packed
-                                ? packed_form(disc.interleaved)
-                                : disc.interleaved;
-      const Bytes cooked =
-          cook_subchannel(records, form, first_lba, sector_count);
-      ASSERT_EQ(cooked.size(), sector_count * 96);
-      for (std::size_t slot = 0; slot < sector_count * 4; ++slot) {
-        // Image slot m holds the pack that started at image slot m - 8,
-        // which is records' slot m - 8 + 4 * before; none before the first.
-        const std::size_t start = slot + 4 * before;
-        const PackBytes expected =
-            start < 8 ? PackBytes{} : disc.logical[start - 8];
-        const PackBytes got = [&] {
-          PackBytes pack;
-          std::copy_n(cooked.begin() + static_cast<std::ptrdiff_t>(slot * 24),
-                      24, pack.begin());
-          return pack;
-        }();
-        EXPECT_EQ(got, expected)
-            << "first_lba " << first_lba << " slot " << slot
-            << (form == SubchannelForm::Packed ? " packed" : "");
-      }
+    const std::size_t slots = 4 * (before + sector_count);
+    Bytes interleaved = random_bytes(slots * 24, rng);
+    std::vector<PackBytes> logical(slots);
+    for (PackBytes& pack : logical) {
+      for (std::uint8_t& symbol : pack) symbol = rng() & 0x3F;
     }
+    test::interleave(interleaved, logical);
+    // Image slot m holds the pack that started at image slot m - 8, the
+    // records' slot m - 8 + 4 * before; idle when that is before the first.
+    Bytes expected(sector_count * 96);
+    for (std::size_t m = 0; m < sector_count * 4; ++m) {
+      if (m + 4 * before < 8) continue;
+      const PackBytes& pack = logical[m + 4 * before - 8];
+      std::copy(pack.begin(), pack.end(), expected.begin() + 24 * m);
+    }
+    EXPECT_EQ(cook_subchannel(interleaved, SubchannelForm::Interleaved,
+                              first_lba, sector_count),
+              expected)
+        << first_lba;
+    EXPECT_EQ(cook_subchannel(test::pack_records(interleaved),
+                              SubchannelForm::Packed, first_lba, sector_count),
+              expected)
+        << first_lba;
   }
 }
 
 TEST(CookSubchannel, CookedRecordsAreCopiedFromImageSectorZero) {
   std::mt19937 rng(1);
-  Bytes records(5 * 96);
-  for (std::uint8_t& byte : records) byte = static_cast<std::uint8_t>(rng());
+  const Bytes records = random_bytes(5 * 96, rng);
   EXPECT_EQ(cook_subchannel(records, SubchannelForm::Cooked, -2, 3),
             Bytes(records.begin() + 2 * 96, records.end()));
 }

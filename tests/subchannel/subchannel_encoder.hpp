@@ -4,6 +4,7 @@
 // shares nothing with the reading side it checks.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -121,6 +122,21 @@ inline SectorBytes pack_sector(const SectorBytes& frames) {
         packed[12 * c + i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
       }
     }
+  }
+  return packed;
+}
+
+// Whole records of frame bytes in packed order, one sector at a time.
+inline std::vector<std::uint8_t> pack_records(
+    std::span<const std::uint8_t> interleaved) {
+  std::vector<std::uint8_t> packed;
+  packed.reserve(interleaved.size());
+  for (std::size_t at = 0; at + 96 <= interleaved.size(); at += 96) {
+    SectorBytes frames;
+    std::copy_n(interleaved.begin() + static_cast<std::ptrdiff_t>(at), 96,
+                frames.begin());
+    const SectorBytes sector = pack_sector(frames);
+    packed.insert(packed.end(), sector.begin(), sector.end());
   }
   return packed;
 }
