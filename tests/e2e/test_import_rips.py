@@ -314,12 +314,10 @@ class CheckTest(ImportTestCase):
 class ImportCommandLineTest(ImportTestCase):
 
     def test_wrong_command_lines_print_the_usage(self):
-        for args in ([], ["rip", "a"], ["cue", "a.cue", "a.sub"],
-                     ["cue", "a", "b", "c", "--form", "foo"],
-                     ["cue", "a", "b", "c", "--sub-start", "x"],
-                     ["cue", "a", "b", "c", "--json", "--ffmpeg"],
-                     ["clonecd", "a.ccd", "o", "--form", "packed"],
-                     ["songs", "o", "a.cdg"], ["check", "a", "b", "c"]):
+        # Which command lines are wrong is the parser's unit test; here, what
+        # the program does with one.
+        for args in ([], ["cue", "a", "b", "c", "--form", "foo"],
+                     ["songs", "o", "a.cdg"]):
             with self.subTest(args=args):
                 before = tree(self.tmp)
                 result = self.run_import(args)
