@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/fatal_error.hpp"
+#include "main/import_progress.hpp"
 
 namespace glyphreel {
 
@@ -82,6 +83,7 @@ void ImportOutputs::remove_all() {
 }
 
 void warn(std::string_view text) {
+  end_open_progress_line();
   platform::write_standard_error(
       "glyphreel-import: warning: " + std::string(text) + "\n");
 }

@@ -6,6 +6,20 @@
 
 namespace glyphreel {
 
+namespace {
+
+// Standard error is one for the whole process: whether a redrawn line on it
+// still waits for its line feed.
+bool line_open = false;
+
+}  // namespace
+
+void end_open_progress_line() {
+  if (!line_open) return;
+  platform::write_standard_error("\n");
+  line_open = false;
+}
+
 Progress::Progress(std::string stage, std::uint64_t total, bool terminal,
                    Writer write)
     : stage_(std::move(stage)),
@@ -36,6 +50,7 @@ void Progress::update(std::uint64_t done) {
   std::string text = line();
   if (text == shown_) return;
   write_("\r" + text);
+  line_open = true;
   shown_ = std::move(text);
 }
 
@@ -44,6 +59,7 @@ void Progress::finish() {
   if (terminal_) {
     update(done_);
     write_("\n");
+    line_open = false;
   } else {
     write_(line() + "\n");
   }

@@ -43,4 +43,9 @@ class Progress {
   std::string shown_;  // the line drawn last on a terminal
 };
 
+// Ends a progress line that a stage left open on a terminal when it
+// stopped, so that a warning or the report of a failure starts on a line of
+// its own.
+void end_open_progress_line();
+
 }  // namespace glyphreel

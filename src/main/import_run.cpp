@@ -107,6 +107,7 @@ int run_import(std::span<const NativeString> argv) {
         request);
     return exit_success;
   } catch (const FatalError& error) {
+    end_open_progress_line();
     outputs.remove_all();
     platform::write_standard_error(format_report("glyphreel-import", error));
     return exit_import_failure;
