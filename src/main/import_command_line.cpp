@@ -1,6 +1,5 @@
 #include "main/import_command_line.hpp"
 
-#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -51,12 +50,13 @@ std::optional<Scanned> scan(std::span<const NativeString> arguments,
       scanned.positionals.push_back(arguments[i]);
       continue;
     }
-    const std::optional<std::string> name =
+    const std::optional<std::string> option_name =
         platform::argument_text(arguments[i]);
-    const auto spec =
-        std::find_if(accepted.begin(), accepted.end(),
-                     [&](const OptionSpec& o) { return name == o.name; });
-    if (spec == accepted.end() || scanned.has(*spec)) return std::nullopt;
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& option : accepted) {
+      if (option_name == option.name) spec = &option;
+    }
+    if (spec == nullptr || scanned.has(*spec)) return std::nullopt;
     NativeString value;
     if (spec->takes_value) {
       if (++i == arguments.size()) return std::nullopt;
@@ -70,8 +70,8 @@ std::optional<Scanned> scan(std::span<const NativeString> arguments,
 // A signed decimal: an optional sign, then digits, within 64 bits.
 std::optional<std::int64_t> parse_signed(const std::string& text) {
   const bool negative = text.starts_with('-');
-  const std::string_view digits =
-      std::string_view(text).substr(negative || text.starts_with('+') ? 1 : 0);
+  std::string_view digits = text;
+  if (negative || digits.starts_with('+')) digits.remove_prefix(1);
   if (digits.empty() || digits.front() == '+') return std::nullopt;
   const ParsedNumber parsed = parse_decimal_u64(digits);
   constexpr auto max = std::uint64_t{std::numeric_limits<std::int64_t>::max()};

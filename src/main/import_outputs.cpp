@@ -60,20 +60,23 @@ void ImportOutputs::write(std::string_view name,
   close(file, name);
 }
 
-void ImportOutputs::close(platform::OpenFile& file, std::string_view name) {
+void ImportOutputs::close(platform::OpenFile& file,
+                          std::string_view name) const {
   platform::close_file(file, write_step("write", display(name)));
 }
 
 void ImportOutputs::remove_all() {
-  for (auto made = created_.rbegin(); made != created_.rend(); ++made) {
+  // Newest first: a folder is empty only once its files are gone.
+  for (std::size_t i = created_.size(); i-- > 0;) {
     try {
-      platform::close_file(made->file, "");
+      Created& made = created_[i];
+      platform::close_file(made.file, "");
       const std::string step =
-          write_step("remove", platform::display_path(made->path));
-      if (made->folder) {
-        platform::remove_directory(made->path, step);
+          write_step("remove", platform::display_path(made.path));
+      if (made.folder) {
+        platform::remove_directory(made.path, step);
       } else {
-        platform::delete_file(made->path, step);
+        platform::delete_file(made.path, step);
       }
     } catch (const FatalError& error) {
       warn(error.report());

@@ -37,7 +37,7 @@ class ImportOutputs {
   void write(std::string_view name, std::span<const std::uint8_t> bytes);
 
   // Closes a file made by create(), reporting a deferred write error.
-  void close(platform::OpenFile& file, std::string_view name);
+  void close(platform::OpenFile& file, std::string_view name) const;
 
   // After a failure, from the one reporting point: closes what is still
   // open and removes every file and folder this run created, newest first.

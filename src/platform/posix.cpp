@@ -334,15 +334,17 @@ std::vector<NativeString> create_directories(const NativeString& path,
     at = parent_folder(at);
   }
   std::vector<NativeString> created;
-  for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-    if (::mkdir(folder->c_str(), 0777) != 0) {
+  for (std::size_t i = missing.size(); i-- > 0;) {
+    const NativeString& folder = missing[i];
+    if (::mkdir(folder.c_str(), 0777) != 0) {
       const OsError error = last_error();
-      for (auto made = created.rbegin(); made != created.rend(); ++made) {
-        (void)::rmdir(made->c_str());
+      while (!created.empty()) {
+        (void)::rmdir(created.back().c_str());
+        created.pop_back();
       }
       throw FatalError::system(step, error);
     }
-    created.push_back(*folder);
+    created.push_back(folder);
   }
   return created;
 }

@@ -497,15 +497,17 @@ std::vector<NativeString> create_directories(const NativeString& path,
     at = parent;
   }
   std::vector<NativeString> created;
-  for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-    if (!::CreateDirectoryW(folder->c_str(), nullptr)) {
+  for (std::size_t i = missing.size(); i-- > 0;) {
+    const NativeString& folder = missing[i];
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) {
       const DWORD code = ::GetLastError();
-      for (auto made = created.rbegin(); made != created.rend(); ++made) {
-        ::RemoveDirectoryW(made->c_str());
+      while (!created.empty()) {
+        ::RemoveDirectoryW(created.back().c_str());
+        created.pop_back();
       }
       fail(step, code);
     }
-    created.push_back(*folder);
+    created.push_back(folder);
   }
   return created;
 }
