@@ -1,6 +1,8 @@
 // Importing rips: a cue sheet with BIN files and a raw subchannel file, or a
 // CloneCD set. Both end in the same steps: the image copied sector for
 // sector, the subchannel cooked and corrected, the table of contents built.
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 

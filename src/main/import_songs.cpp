@@ -1,5 +1,7 @@
 // Importing song files: each .cdg with its audio, decoded by an ffmpeg
 // child to the disc's PCM, becomes one track.
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
