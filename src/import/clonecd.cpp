@@ -76,17 +76,22 @@ struct Section {
   std::map<std::string, Setting> settings;  // by normalised key
 };
 
+// The line of a key that the section is known to have.
+std::size_t line_of(const Section& section, std::string_view key) {
+  return section.settings.at(normalised(key)).line;
+}
+
 class CcdReader {
  public:
   CcdReader(std::string_view text, std::string_view ccd_name)
       : name_(ccd_name) {
-    std::size_t number = 0;
+    std::size_t line_number = 0;
     while (!text.empty()) {
       const std::size_t end = text.find('\n');
       std::string_view line = text.substr(0, end);
       text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
       if (line.ends_with('\r')) line.remove_suffix(1);
-      read_line(++number, trim(line));
+      read_line(++line_number, trim(line));
     }
   }
 
@@ -120,10 +125,6 @@ class CcdReader {
                                std::to_string(max));
     }
     return *value;
-  }
-
-  std::size_t line_of(const Section& section, std::string_view key) const {
-    return section.settings.at(normalised(key)).line;
   }
 
  private:
@@ -165,11 +166,10 @@ class CcdReader {
   std::map<std::string, std::size_t> by_name_;  // normalised name to index
 };
 
-bool is_entry(const std::string& normalised_name) {
+bool is_entry(std::string_view normalised_name) {
   constexpr std::string_view prefix = "entry ";
   return normalised_name.starts_with(prefix) &&
-         whole_number(std::string_view(normalised_name).substr(prefix.size()))
-             .has_value();
+         whole_number(normalised_name.substr(prefix.size())).has_value();
 }
 
 }  // namespace
@@ -213,7 +213,7 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
     }
   }
   if (entries != toc_entries) {
-    ccd.refuse(ccd.line_of(*disc_section, "TocEntries"),
+    ccd.refuse(line_of(*disc_section, "TocEntries"),
                "TocEntries=" + std::to_string(toc_entries) + " but there are " +
                    std::to_string(entries) + " [Entry] sections");
   }
@@ -243,7 +243,7 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
     const std::uint64_t start = ccd.number(*track, "INDEX 1", 0, max_lba);
     if (!disc.tracks.empty() && start <= disc.tracks.back().start_lba) {
       ccd.refuse(
-          ccd.line_of(*track, "INDEX 1"),
+          line_of(*track, "INDEX 1"),
           "[" + track->name + "] INDEX 1=" + std::to_string(start) +
               " does not come after track " + std::to_string(previous_number) +
               "'s INDEX 1=" + std::to_string(disc.tracks.back().start_lba));
@@ -255,7 +255,7 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
   }
   if (disc.lead_out_lba <= disc.tracks.back().start_lba) {
     ccd.refuse(
-        ccd.line_of(*lead_out, "PLBA"),
+        line_of(*lead_out, "PLBA"),
         "the lead-out PLBA=" + std::to_string(disc.lead_out_lba) +
             " does not come after track " + std::to_string(previous_number) +
             "'s INDEX 1=" + std::to_string(disc.tracks.back().start_lba));
