@@ -98,14 +98,14 @@ class SheetReader {
 
   CueSheet finish() {
     if (sheet_.files.empty()) refuse(last_line_, "the sheet has no track");
-    if (in_track_ && !has_index_01_) {
+    if (!file_used_) {
+      refuse(last_line_, "the sheet ends before FILE \"" + sheet_.files.back() +
+                             "\" has a track");
+    }
+    if (!has_index_01_) {
       refuse(last_line_, "the sheet ends before TRACK " +
                              two_digits(sheet_.tracks.back().number) +
                              " has an INDEX 01");
-    }
-    if (!in_track_ && !file_has_track_) {
-      refuse(last_line_, "the sheet ends before FILE \"" + sheet_.files.back() +
-                             "\" has a track");
     }
     return std::move(sheet_);
   }
@@ -146,18 +146,20 @@ class SheetReader {
     return words;
   }
 
-  // The open track must have its INDEX 01 before anything else starts.
+  // The open track must have its INDEX 01 before the next one starts.
   void close_track() const {
-    if (in_track_ && !has_index_01_) {
+    if (!sheet_.tracks.empty() && !has_index_01_) {
       refuse(track_line_, "TRACK " + two_digits(sheet_.tracks.back().number) +
                               " has no INDEX 01");
     }
   }
 
+  // The open track goes on into the new file, its next indices counted from
+  // the new file's start: so a track's pregap may end the file before.
   void file(std::size_t number, std::span<const std::string> args) {
-    close_track();
-    if (!sheet_.files.empty() && !file_has_track_) {
-      refuse(file_line_, "FILE \"" + sheet_.files.back() + "\" has no track");
+    if (!sheet_.files.empty() && !file_used_) {
+      refuse(file_line_,
+             "FILE \"" + sheet_.files.back() + "\" has no track or index");
     }
     if (args.size() != 2) {
       refuse(number, "FILE takes a name and a type (quote a name with blanks)");
@@ -170,9 +172,8 @@ class SheetReader {
     }
     sheet_.files.push_back(args[0]);
     file_line_ = number;
-    file_has_track_ = false;
+    file_used_ = false;
     file_has_index_ = false;
-    in_track_ = false;
   }
 
   void track(std::size_t number, std::span<const std::string> args) {
@@ -201,14 +202,13 @@ class SheetReader {
                              .file = sheet_.files.size() - 1,
                              .index_01 = 0});
     track_line_ = number;
-    in_track_ = true;
-    file_has_track_ = true;
+    file_used_ = true;
     has_index_01_ = false;
     last_index_.reset();
   }
 
   void index(std::size_t number, std::span<const std::string> args) {
-    if (!in_track_) refuse(number, "INDEX before a TRACK");
+    if (sheet_.tracks.empty()) refuse(number, "INDEX before any TRACK");
     if (args.size() != 2) {
       refuse(number, "INDEX takes a number and a time mm:ss:ff");
     }
@@ -233,9 +233,11 @@ class SheetReader {
                          "FILE");
     }
     last_index_ = *index_number;
+    file_used_ = true;
     file_has_index_ = true;
     last_position_ = *position;
     if (*index_number == 1) {
+      sheet_.tracks.back().file = sheet_.files.size() - 1;
       sheet_.tracks.back().index_01 = *position;
       has_index_01_ = true;
     }
@@ -245,11 +247,10 @@ class SheetReader {
   CueSheet sheet_;
   std::size_t last_line_ = 0;  // the last line that is not blank
   std::size_t file_line_ = 0;
-  bool file_has_track_ = false;
+  bool file_used_ = false;  // a TRACK or an INDEX since the last FILE
   bool file_has_index_ = false;
   std::uint64_t last_position_ = 0;  // of the file's last index
   std::size_t track_line_ = 0;
-  bool in_track_ = false;
   bool has_index_01_ = false;
   std::optional<std::uint64_t> last_index_;
 };

@@ -32,13 +32,15 @@ struct CueSheet {
 // an optional UTF-8 byte order mark, blank lines and indentation are fine;
 // keywords are read without regard to case.
 //
-// A file may hold several tracks; each track's INDEX 01 is counted from the
-// start of its own file, and within one file every index must come after
-// the one before, so INDEX 01 positions strictly increase. Track numbers
-// count up by one from the first; a track's indices count up by one from
-// 00 or 01 and it must have an INDEX 01, the only index that becomes an
-// address (the sectors of an INDEX 00 belong to the track before, as on
-// the disc).
+// A file may hold several tracks, and INDEX positions count from the start
+// of the FILE they follow; within one file every index must come after the
+// one before, so INDEX 01 positions strictly increase. A track runs on
+// across a FILE line, so its INDEX 00 may end one file and its INDEX 01
+// start the next; its `file` is the one that holds its INDEX 01. Track
+// numbers count up by one from the first; a track's indices count up by
+// one from 00 or 01, and it must have an INDEX 01, the only index that
+// becomes an address (the sectors of an INDEX 00 belong to the track
+// before, as on the disc). A FILE must be followed by a TRACK or an INDEX.
 //
 // A refusal is a FatalError whose text names the sheet, the line and what
 // could not be taken, such as

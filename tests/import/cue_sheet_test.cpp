@@ -41,6 +41,13 @@ TEST(CueSheet, ReadsTheSheetsRippersWrite) {
         {{1, true, 0, 0}, {2, false, 0, 4650}, {3, true, 0, 450074}}},
        {450075},
        {{0, true}, {4650, false}, {450074, true}}},
+      // A pregap that ends the file before its track's INDEX 01.
+      {"FILE 01.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+       "TRACK 02 AUDIO\nINDEX 00 00:50:00\nFILE 02.bin BINARY\n"
+       "INDEX 01 00:00:00\n",
+       {{"01.bin", "02.bin"}, {{1, false, 0, 0}, {2, false, 1, 0}}},
+       {4000, 3000},
+       {{0, false}, {4000, false}}},
       // Numbers counted from a first track other than 1, tabs, a remark with
       // an unmatched quote, no line end at the end.
       {"REM COMMENT \"unmatched\nFILE \"a b.bin\" BINARY\n\tTRACK 03 AUDIO\n"
@@ -76,7 +83,7 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
       {one + "ARRANGER \"Someone\"\n", "line 4: unknown command ARRANGER"},
       {"TRACK 01 AUDIO\n", "line 1: TRACK before any FILE"},
       {"FILE a.bin BINARY\nINDEX 01 00:00:00\n",
-       "line 2: INDEX before a TRACK"},
+       "line 2: INDEX before any TRACK"},
       {"FILE \"a.bin BINARY\n", "line 1: unterminated quote"},
       {"FILE \"a\"b BINARY\n", "line 1: no blank after the closing quote"},
       {"FILE my song.bin BINARY\n",
@@ -85,15 +92,9 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
       {"FILE a.wav WAVE\n",
        "line 1: FILE type WAVE is not supported: only a BINARY file holds raw "
        "2352-byte sectors"},
-      {"FILE a.bin MOTOROLA\n",
-       "line 1: FILE type MOTOROLA is not supported: only a BINARY file holds "
-       "raw 2352-byte sectors"},
       {"FILE a.bin BINARY\nTRACK 01 MODE1/2048\n",
        "line 2: TRACK mode MODE1/2048 is not supported: only AUDIO, MODE1/2352 "
        "and MODE2/2352 tracks are raw 2352-byte sectors"},
-      {"FILE a.bin BINARY\nTRACK 01 CDG\n",
-       "line 2: TRACK mode CDG is not supported: only AUDIO, MODE1/2352 and "
-       "MODE2/2352 tracks are raw 2352-byte sectors"},
       {"FILE a.bin BINARY\nTRACK 1 AUDIO extra\n",
        "line 2: TRACK takes a number and a mode"},
       {"FILE a.bin BINARY\nTRACK 100 AUDIO\n",
@@ -124,7 +125,7 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
        "line 5: INDEX 01 at 00:00:00 does not come after the index before it "
        "in its FILE"},
       {"FILE a.bin BINARY\nFILE b.bin BINARY\n",
-       "line 1: FILE \"a.bin\" has no track"},
+       "line 1: FILE \"a.bin\" has no track or index"},
       {"REM nothing else\n", "line 1: the sheet has no track"},
       {"", "the sheet has no track"},
       // Truncated sheets name their last line.
