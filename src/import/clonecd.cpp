@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "base/fatal_error.hpp"
+#include "import/text_lines.hpp"
 
 namespace glyphreel {
 
@@ -16,8 +16,6 @@ constexpr std::uint64_t max_session = 99;
 constexpr std::uint64_t point_lead_out = 0xA2;
 constexpr std::uint64_t adr_position = 1;
 constexpr std::uint64_t control_data = 0x04;
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trim(std::string_view text) {
   while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
@@ -85,21 +83,13 @@ class CcdReader {
  public:
   CcdReader(std::string_view text, std::string_view ccd_name)
       : name_(ccd_name) {
-    std::size_t line_number = 0;
-    while (!text.empty()) {
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-      if (line.ends_with('\r')) line.remove_suffix(1);
-      read_line(++line_number, trim(line));
-    }
+    for_each_line(text, [&](std::size_t line_number, std::string_view line) {
+      read_line(line_number, trim(line));
+    });
   }
 
   [[noreturn]] void refuse(std::size_t line, const std::string& why) const {
-    const std::string where =
-        line == 0 ? std::string(name_)
-                  : std::string(name_) + " line " + std::to_string(line);
-    throw FatalError(where + ": " + why);
+    throw refusal(name_, line, why);
   }
 
   const Section* find(std::string_view name) const {

@@ -4,6 +4,7 @@
 
 #include "base/fatal_error.hpp"
 #include "disc/toc.hpp"
+#include "import/text_lines.hpp"
 
 namespace glyphreel {
 
@@ -17,12 +18,9 @@ constexpr std::string_view ignored_commands[] = {
     "TITLE", "PERFORMER", "SONGWRITER", "CATALOG",
     "ISRC",  "FLAGS",     "CDTEXTFILE"};
 
-constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 constexpr std::uint64_t max_track_number = 99;
 constexpr std::uint64_t max_index_number = 99;
 constexpr std::uint64_t seconds_per_minute = 60;
-
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 std::string upper(std::string_view word) {
   std::string result(word);
@@ -66,7 +64,7 @@ std::string two_digits(std::uint64_t number) {
 }
 
 // Reads the sheet line by line, keeping what is open: the last FILE and
-// whether it has a track yet, the last TRACK and its indices so far.
+// whether a TRACK or an INDEX followed it, the last TRACK and its indices.
 class SheetReader {
  public:
   explicit SheetReader(std::string_view sheet_name) : name_(sheet_name) {}
@@ -112,10 +110,7 @@ class SheetReader {
 
  private:
   [[noreturn]] void refuse(std::size_t line, const std::string& why) const {
-    const std::string where =
-        line == 0 ? std::string(name_)
-                  : std::string(name_) + " line " + std::to_string(line);
-    throw FatalError(where + ": " + why);
+    throw refusal(name_, line, why);
   }
 
   // Blank-separated words; a word that opens with a quote runs to the next
@@ -258,16 +253,10 @@ class SheetReader {
 }  // namespace
 
 CueSheet parse_cue_sheet(std::string_view text, std::string_view sheet_name) {
-  if (text.starts_with(utf8_bom)) text.remove_prefix(utf8_bom.size());
   SheetReader reader(sheet_name);
-  std::size_t number = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    reader.read_line(++number, line);
-  }
+  for_each_line(text, [&](std::size_t number, std::string_view line) {
+    reader.read_line(number, line);
+  });
   return reader.finish();
 }
 
