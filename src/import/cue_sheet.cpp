@@ -59,10 +59,6 @@ std::optional<std::uint64_t> msf_sectors(std::string_view text) {
          *frames;
 }
 
-std::string two_digits(std::uint64_t number) {
-  return (number < 10 ? "0" : "") + std::to_string(number);
-}
-
 // Reads the sheet line by line, keeping what is open: the last FILE and
 // whether a TRACK or an INDEX followed it, the last TRACK and its indices.
 class SheetReader {

@@ -5,16 +5,13 @@
 #include <vector>
 
 #include "disc/toc.hpp"
+#include "import/text_lines.hpp"
 
 namespace glyphreel {
 
 namespace {
 
 constexpr std::uint64_t seconds_per_minute = 60;
-
-std::string padded(std::uint64_t value) {
-  return (value < 10 ? "0" : "") + std::to_string(value);
-}
 
 constexpr std::size_t columns = 8;
 using Row = std::array<std::string, columns>;
@@ -64,9 +61,9 @@ void append_counts(std::string& json, const ParityTally& tally) {
 
 std::string track_time(std::uint64_t sectors) {
   const std::uint64_t seconds = sectors / sectors_per_second;
-  return padded(seconds / seconds_per_minute) + ":" +
-         padded(seconds % seconds_per_minute) + "." +
-         padded(sectors % sectors_per_second);
+  return two_digits(seconds / seconds_per_minute) + ":" +
+         two_digits(seconds % seconds_per_minute) + "." +
+         two_digits(sectors % sectors_per_second);
 }
 
 std::string report_text(const DamageReport& report) {
@@ -111,7 +108,8 @@ std::string report_json(const DamageReport& report) {
     json += ",\"damaged_at\":[";
     const char* separator = "";
     for (const std::uint64_t sector : track.damaged_sectors) {
-      json += separator + ("\"" + track_time(sector) + "\"");
+      json += separator;
+      json += '"' + track_time(sector) + '"';
       separator = ",";
     }
     json += "]}";

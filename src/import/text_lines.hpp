@@ -1,8 +1,11 @@
 // What the readers of cue sheets and CloneCD control files share: text taken
-// line by line, and refusals that name the file and the line.
+// line by line, and refusals that name the file and the line; and the
+// two-digit numbers of track times and track numbers.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/fatal_error.hpp"
@@ -27,6 +30,9 @@ void for_each_line(std::string_view text, Take take) {
     take(++number, line);
   }
 }
+
+// "07": at least two digits.
+std::string two_digits(std::uint64_t number);
 
 // "disc.cue line 7: why", or "disc.cue: why" for line 0, when what is
 // missing has no line of its own.
