@@ -41,8 +41,8 @@ std::string damaged_places(const TrackDamage& track) {
   const std::uint64_t damaged =
       track.tally.corrected + track.tally.uncorrectable;
   if (damaged > track.damaged_sectors.size()) {
-    text += " and " + std::to_string(damaged - track.damaged_sectors.size()) +
-            " more";
+    if (!text.empty()) text += " and ";
+    text += std::to_string(damaged - track.damaged_sectors.size()) + " more";
   }
   return text;
 }
