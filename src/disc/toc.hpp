@@ -11,6 +11,7 @@ namespace glyphreel {
 
 inline constexpr std::size_t img_frame_size = 2352;  // audio bytes per sector
 inline constexpr std::size_t cdg_frame_size = 96;    // subcode bytes per sector
+inline constexpr std::uint64_t sectors_per_second = 75;
 inline constexpr std::uint8_t lead_out_track_number = 0xAA;
 
 // Sectors start_lba up to, not including, end_lba (the next descriptor's
