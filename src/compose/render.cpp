@@ -123,13 +123,14 @@ static_assert(frame_width % shuffle_pixels != 0 && frame_width > shuffle_pixels,
 using ChannelSpread = std::array<std::array<std::array<std::int8_t, 16>, 3>, 3>;
 
 constexpr ChannelSpread make_channel_spread() {
+  constexpr std::int8_t zero_byte = -128;  // the high bit set
   ChannelSpread spread{};
   for (std::size_t v = 0; v < 3; ++v) {
     for (std::size_t c = 0; c < 3; ++c) {
       for (std::size_t i = 0; i < 16; ++i) {
         const std::size_t byte = 16 * v + i;
         spread[v][c][i] =
-            byte % 3 == c ? static_cast<std::int8_t>(byte / 3) : -128;
+            byte % 3 == c ? static_cast<std::int8_t>(byte / 3) : zero_byte;
       }
     }
   }
@@ -172,14 +173,15 @@ __attribute__((target("ssse3"))) void paint_row_shuffled(
   }
 }
 
-bool has_byte_shuffles() {
-  static const bool has = __builtin_cpu_supports("ssse3") != 0;
-  return has;
+// Shuffles only where the processor has them.
+RowPaint usable(RowPaint paint) {
+  static const bool has_shuffles = __builtin_cpu_supports("ssse3") != 0;
+  return has_shuffles ? paint : RowPaint::Pairs;
 }
 
 #else
 
-bool has_byte_shuffles() { return false; }
+RowPaint usable(RowPaint) { return RowPaint::Pairs; }
 
 void paint_row_shuffled(PlaneScan::Row, const ChannelLevels&, std::uint8_t*) {}
 
@@ -241,21 +243,24 @@ RgbFrame render_two_planes(const GraphicsPlane& low_plane,
 
 RgbFrame render_plane(const GraphicsPlane& plane, RowPaint paint) {
   const ColourTable rgb = rgb_table_16(plane.colour_table);
-  const bool shuffled = paint == RowPaint::Shuffles && has_byte_shuffles();
+  const RowPaint method = usable(paint);
   // Only the table that the chosen paint reads is filled.
   PairTable pairs;
   ChannelLevels levels;
-  if (shuffled) {
-    levels = channel_levels(rgb);
-  } else {
-    pairs = make_pair_table(rgb);
+  switch (method) {
+    case RowPaint::Pairs:
+      pairs = make_pair_table(rgb);
+      break;
+    case RowPaint::Shuffles:
+      levels = channel_levels(rgb);
+      break;
   }
   RgbFrame frame;
   std::uint8_t* out = frame.data();
   PlaneScan scan(plane);
   for (std::size_t y = 0; const auto row = scan.next_row(); ++y) {
     if (!copy_border_row(frame, y)) {
-      if (shuffled) {
+      if (method == RowPaint::Shuffles) {
         paint_row_shuffled(*row, levels, out);
       } else {
         paint_row(*row, pairs, out);
