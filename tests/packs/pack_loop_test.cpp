@@ -54,14 +54,9 @@ std::vector<std::uint8_t> as_bytes(const RgbFrame& frame) {
 }
 
 TEST(PackLoop, OneFrameBeforeEveryFifthPack) {
-  for (const auto& [packs, frames] : {std::pair{0, 0},
-                                      {1, 1},
-                                      {4, 1},
-                                      {5, 1},
-                                      {6, 2},
-                                      {8, 2},
-                                      {400, 80},
-                                      {401, 81}}) {
+  for (const auto& [packs, frames] :
+       {std::pair{0, 0}, {1, 1}, {4, 1}, {5, 1}, {6, 2}, {8, 2}, {400, 80},
+        {401, 81}}) {
     MemorySink sink;
     const auto stream = stream_of(idle_packs(packs));
     const FrameCounts counts = run_pack_loop(stream, false, sink);
@@ -80,7 +75,8 @@ TEST(PackLoop, FrameShowsThePacksBeforeIt) {
   // Pack 0 loads white into colour 1; pack 4 fills the plane with colour 1;
   // pack 5 fills it with colour 0 again, after the second frame.
   std::vector<PackBytes> packs = idle_packs(8);
-  packs[0] = test::load_colour_table_pack(false, {0x00, 0x00, 0x3F, 0x3F});
+  packs[0] = test::load_colour_table_pack(
+      false, {0x00, 0x00, 0x3F, 0x3F});
   packs[4] = test::memory_preset_pack(1);
   packs[5] = test::memory_preset_pack(0);
   MemorySink sink;
