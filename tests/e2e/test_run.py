@@ -16,6 +16,9 @@ from harness import (BROKEN_PIPE, DEFAULT_TIMEOUT, DRAIN_ENCODER,
                      tile_block, tree)
 
 
+FFMPEG = shutil.which("ffmpeg")
+
+
 def expected_encoder_args(raw_path, mp4_path):
     return ["-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "312x216",
             "-r", "60", "-i", "-",
@@ -94,6 +97,37 @@ class EncoderArgumentsTest(E2ETestCase):
         self.assertEqual(os.path.realpath(self.record.info["cwd"]),
                          os.path.realpath(self.tmp))
         self.assertFalse((self.tmp / "rel.raw").exists())
+
+    def test_relative_paths_the_encoder_would_misread(self):
+        # The encoder reads "-" as its standard stream and "name:rest" as a
+        # URL: such a relative path reaches it behind "./", so it reads or
+        # writes the very file that was checked, created and deleted. Other
+        # paths go unchanged. (raw, mp4, arguments 18 and 25)
+        (self.tmp / "sub").mkdir()
+        cases = [("file:r.raw", "pipe:o.mp4", "./file:r.raw", "./pipe:o.mp4"),
+                 ("-", "C:o.mp4", "./-", "./C:o.mp4"),
+                 ("sub/file:r.raw", "o.mp4", "sub/file:r.raw", "o.mp4")]
+        paths = self.write_disc(Disc.simple([0], 2))
+        for raw, mp4, raw_argument, mp4_argument in cases:
+            with self.subTest(raw=raw, mp4=mp4):
+                self.assert_success(self.run_tool(
+                    self.args(paths, raw=raw, mp4=mp4)))
+                self.assertEqual(self.record.argv,
+                                 expected_encoder_args(raw_argument,
+                                                       mp4_argument))
+                self.assertEqual(self.record.raw_copy, audio_image(2))
+                self.assertFalse(os.path.lexists(self.tmp / raw))
+
+    @unittest.skipUnless(FFMPEG, "ffmpeg is not on PATH")
+    def test_real_encoder_uses_the_files_named(self):
+        # Given as they are, ffmpeg would look for the audio in r.raw.
+        paths = self.write_disc(Disc.simple([0], 2))
+        result = self.run_tool(self.args(paths, raw="file:r.raw",
+                                         mp4="file:o.mp4", encoder=FFMPEG),
+                               timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertFalse((self.tmp / "file:r.raw").exists())
+        self.assertGreater((self.tmp / "file:o.mp4").stat().st_size, 0)
 
     def test_bare_program_name_is_found_through_path(self):
         bin_dir = self.tmp / "bin"

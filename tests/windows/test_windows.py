@@ -195,7 +195,7 @@ class WindowsEndToEnd(unittest.TestCase):
     def in_folder(self, *parts):
         return "\\".join([self.windows_path(self.folder), *parts])
 
-    def run_program(self, arguments, **environment):
+    def run_program(self, arguments, cwd=None, **environment):
         command = [str(GLYPHREEL), *arguments]
         if WINE:
             command = [WINE, *command]
@@ -207,7 +207,7 @@ class WindowsEndToEnd(unittest.TestCase):
         # would not end until they do.
         with tempfile.TemporaryFile() as stdout, \
                 tempfile.TemporaryFile() as stderr:
-            returncode = subprocess.run(command, env=env,
+            returncode = subprocess.run(command, env=env, cwd=cwd,
                                         stdin=subprocess.DEVNULL,
                                         stdout=stdout, stderr=stderr,
                                         timeout=120).returncode
@@ -252,14 +252,15 @@ class WindowsEndToEnd(unittest.TestCase):
             paths[key] = self.windows_path(folder / f"disc.{key}")
         return paths
 
-    def run_watched(self, arguments, raw_left=None, **environment):
+    def run_watched(self, arguments, raw_left=None, cwd=None,
+                    **environment):
         """One run, with the encoder's records cleared first. Afterwards the
         folder must be as it was, but for the raw file `raw_left`, which
         must be new and is then returned with the result."""
         for record in self.records.iterdir():
             record.unlink()
         before = snapshot(self.folder)
-        result = self.run_program(arguments, **environment)
+        result = self.run_program(arguments, cwd=cwd, **environment)
         after = snapshot(self.folder)
         left = None
         if raw_left is not None:
@@ -484,6 +485,23 @@ class WindowsEndToEnd(unittest.TestCase):
                     path.write_bytes(content)
                 result, _ = self.run_watched(self.conversion(1, 3, **paths))
                 self.assert_stopped(result, pattern)
+
+    def test_paths_the_encoder_would_misread_reach_it_as_local_files(self):
+        # "-" is the encoder's standard stream and "name:rest" a URL, but
+        # a one-letter name is a drive: (raw, mp4, arguments 18 and 25).
+        cases = [("-", "pipe:o.mp4", ".\\-", ".\\pipe:o.mp4"),
+                 ("file:r.raw", "C:o.mp4", ".\\file:r.raw", "C:o.mp4")]
+        for raw, mp4, raw_argument, mp4_argument in cases:
+            with self.subTest(raw=raw, mp4=mp4):
+                result, _ = self.run_watched(
+                    self.conversion(2, 2, raw=raw, mp4=mp4), cwd=self.folder)
+                self.assert_converted(result, frames_for_sectors(7))
+                arguments = self.recorded("arguments.txt")
+                self.assertEqual((arguments[18], arguments[25]),
+                                 (raw_argument, mp4_argument))
+                self.assertEqual((self.records / "input.bin").read_bytes(),
+                                 self.image[3 * SECTOR_BYTES:
+                                            10 * SECTOR_BYTES])
 
     def test_a_raw_file_in_a_missing_folder_cannot_be_written(self):
         result, _ = self.run_watched(self.conversion(
