@@ -57,6 +57,10 @@ void create_new_file(const NativeString& path,
 // absence; any other failure of the query is reported.
 bool path_exists(const NativeString& path, std::string_view step);
 
+// True when anything at all stands at the path, a link included, whether or
+// not its target exists. Failures of the query are reported as above.
+bool path_or_link_exists(const NativeString& path, std::string_view step);
+
 void delete_file(const NativeString& path, std::string_view step);
 
 // A started child process with a pipe into its standard input.

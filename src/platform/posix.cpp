@@ -55,6 +55,14 @@ void enlarge_pipe([[maybe_unused]] int fd) {
 #endif
 }
 
+// The outcome of stat or lstat: something is there, nothing is, or the
+// query failed for another reason, which is reported.
+bool found(int query_result, std::string_view step) {
+  if (query_result == 0) return true;
+  if (errno == ENOENT) return false;
+  fail(step);
+}
+
 }  // namespace
 
 void prepare_process() { ::signal(SIGPIPE, SIG_IGN); }
@@ -137,9 +145,12 @@ void create_new_file(const NativeString& path,
 
 bool path_exists(const NativeString& path, std::string_view step) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return true;
-  if (errno == ENOENT) return false;
-  fail(step);
+  return found(::stat(path.c_str(), &info), step);
+}
+
+bool path_or_link_exists(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  return found(::lstat(path.c_str(), &info), step);
 }
 
 void delete_file(const NativeString& path, std::string_view step) {

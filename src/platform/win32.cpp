@@ -303,7 +303,12 @@ void create_new_file(const NativeString& path,
   if (!::CloseHandle(file.release())) fail(step);
 }
 
-bool path_exists(const NativeString& path, std::string_view step) {
+namespace {
+
+// Whether something stands at the path. A link counts by its target when
+// `follow_links`, else by itself.
+bool something_at(const NativeString& path, std::string_view step,
+                  bool follow_links) {
   const auto absent_or_fail = [&](DWORD code) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
       return false;
@@ -319,7 +324,9 @@ bool path_exists(const NativeString& path, std::string_view step) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return absent_or_fail(::GetLastError());
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  if (!follow_links || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return true;
+  }
 
   // A link: it exists when its target does. Opening with no access rights
   // follows it; backup semantics lets the target be a directory.
@@ -328,6 +335,18 @@ bool path_exists(const NativeString& path, std::string_view step) {
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (target.valid()) return true;
   return absent_or_fail(::GetLastError());
+}
+
+}  // namespace
+
+bool path_exists(const NativeString& path, std::string_view step) {
+  return something_at(path, step, true);
+}
+
+bool path_or_link_exists(const NativeString& path, std::string_view step) {
+  // GetFileAttributesW does not follow a reparse point: a dangling link has
+  // attributes of its own.
+  return something_at(path, step, false);
 }
 
 void delete_file(const NativeString& path, std::string_view step) {

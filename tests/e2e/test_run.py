@@ -427,6 +427,17 @@ class RefusalTest(E2ETestCase):
         self.assertEqual(self.raw.read_bytes(), audio_image(2))
         self.assertFalse(self.record.started)
 
+    def test_mp4_path_is_a_dangling_link(self):
+        # Links are not followed here: the encoder would write the video
+        # wherever the link points.
+        target = self.tmp / "elsewhere.mp4"
+        self.mp4.symlink_to(target)
+        self.assert_report(self.run_default(),
+                           "refusing to overwrite existing mp4 output")
+        self.assertFalse(target.exists())
+        self.assertEqual(self.raw.read_bytes(), audio_image(2))
+        self.assertFalse(self.record.started)
+
     def test_raw_refusal_comes_before_mp4_refusal(self):
         self.raw.write_bytes(b"r")
         self.mp4.write_bytes(b"m")

@@ -503,6 +503,19 @@ class WindowsEndToEnd(unittest.TestCase):
                                  self.image[3 * SECTOR_BYTES:
                                             10 * SECTOR_BYTES])
 
+    @unittest.skipIf(WINE, "Wine makes no links that its programs see as "
+                           "links: CreateSymbolicLinkW does nothing")
+    def test_a_dangling_link_at_the_mp4_path_is_refused(self):
+        target = self.folder / "elsewhere.mp4"
+        try:
+            os.symlink(target, self.folder / "out.mp4")
+        except OSError as error:
+            self.skipTest(f"no right to make links here: {error}")
+        result = self.run_program(self.conversion(1, 1))
+        self.assert_fatal(result, "refusing to overwrite existing mp4 output")
+        self.assertFalse(target.exists())
+        self.assertEqual(list(self.records.iterdir()), [])
+
     def test_a_raw_file_in_a_missing_folder_cannot_be_written(self):
         result, _ = self.run_watched(self.conversion(
             1, 1, raw=self.in_folder("no such folder", "out-tmp.raw")))
