@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,8 +43,23 @@ NativeString native_from_ascii(std::string_view ascii);
 // one left to tell.
 void write_standard_error(std::string_view text);
 
-std::vector<std::uint8_t> read_whole_file(const NativeString& path,
-                                          std::string_view step);
+// The first bytes of a file, at most `limit` of them, and its length: the
+// number of bytes read when the file ended within the limit; otherwise its
+// size where the file system knows it (a regular file), else the bytes read.
+// Memory that cannot be had for the bytes is a failure of the step with the
+// system's out-of-memory error, like any other.
+struct FileHead {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t length = 0;
+};
+FileHead read_file_head(const NativeString& path, std::size_t limit,
+                        std::string_view step);
+
+inline std::vector<std::uint8_t> read_whole_file(const NativeString& path,
+                                                 std::string_view step) {
+  return read_file_head(path, std::numeric_limits<std::size_t>::max(), step)
+      .bytes;
+}
 
 // Creates a new file and writes all bytes to it. Fails when anything, a link
 // included, already stands at the path: nothing of the user's is truncated or

@@ -486,6 +486,27 @@ class WindowsEndToEnd(unittest.TestCase):
                 result, _ = self.run_watched(self.conversion(1, 3, **paths))
                 self.assert_stopped(result, pattern)
 
+    def test_inputs_larger_than_memory(self):
+        # A sparse file of 1 TiB of zeros takes no room on disk and more
+        # memory than the system gives: reading it as the image fails with
+        # ERROR_NOT_ENOUGH_MEMORY. As the table of contents, no more than
+        # 65538 bytes of it are read: its length field says 0, and the
+        # length check reports the file's size. (Not watched: that would
+        # read the file whole.)
+        size = 1 << 40
+        cases = [("img", os_error("read img file", 8)),
+                 ("toc", equality(2, size))]
+        for key, pattern in cases:
+            with self.subTest(key=key):
+                paths = self.write_disc(
+                    f"huge {key}", table_of_contents(TRACK_STARTS, LEAD_OUT),
+                    self.image, bytes(LEAD_OUT * SUBCODE_BYTES))
+                with open(self.folder / f"huge {key}" / f"disc.{key}",
+                          "wb") as huge:
+                    huge.truncate(size)
+                result = self.run_program(self.conversion(1, 3, **paths))
+                self.assert_stopped(result, pattern)
+
     def test_paths_the_encoder_would_misread_reach_it_as_local_files(self):
         # "-" is the encoder's standard stream and "name:rest" a URL, but
         # a one-letter name is a drive: (raw, mp4, arguments 18 and 25).
