@@ -24,8 +24,13 @@ using NativeChar = char;
 #endif
 using NativeString = std::basic_string<NativeChar>;
 
-// Once, before anything else: a write to a pipe whose reader has gone must
-// come back as an error rather than end the process.
+// Once, before anything else. A write to a pipe whose reader has gone, and
+// on POSIX one past the file-size limit, must come back as an error rather
+// than end the process; the wait for a child must work whatever our caller
+// did with SIGCHLD; and on POSIX a standard descriptor that our caller left
+// closed is opened on /dev/null, so no file or pipe of ours takes its place.
+// (On Windows a missing standard handle just means that nothing is written
+// to standard error.)
 void prepare_process();
 
 // The argument vector in native form, the program name first. On POSIX the

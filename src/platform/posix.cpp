@@ -107,9 +107,30 @@ bool found(int query_result, std::string_view step) {
   fail(step);
 }
 
+// A descriptor among 0, 1 and 2 that our caller left closed would go to the
+// first file or pipe we open, and a fatal report meant for standard error
+// would be written into it: into the encoder's video input, say. Each is
+// opened on /dev/null instead. Without /dev/null nothing written to
+// standard error could be trusted to land there: the run ends at once.
+void open_closed_standard_descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Every lower descriptor is open, so this is the one open() returns.
+    if (::open("/dev/null", O_RDWR) != fd) ::_exit(exit_fatal);
+  }
+}
+
 }  // namespace
 
-void prepare_process() { ::signal(SIGPIPE, SIG_IGN); }
+void prepare_process() {
+  open_closed_standard_descriptors();
+  ::signal(SIGPIPE, SIG_IGN);
+  // Past a file-size limit the write of the raw file fails with EFBIG.
+  ::signal(SIGXFSZ, SIG_IGN);
+  // Ignored SIGCHLD, which exec keeps, would make the system reap the
+  // encoder by itself and the wait for it fail.
+  ::signal(SIGCHLD, SIG_DFL);
+}
 
 std::vector<NativeString> native_arguments(int argc, char** argv) {
   return std::vector<NativeString>(argv, argv + argc);
@@ -208,12 +229,14 @@ ChildProcess spawn_with_input_pipe(const NativeString& program,
   check(posix_spawn_file_actions_init(&actions));
   check(posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO));
 
-  // We ignore SIGPIPE ourselves; the encoder gets the default back.
+  // We ignore SIGPIPE and SIGXFSZ ourselves; the encoder gets the defaults
+  // back.
   posix_spawnattr_t attributes;
   check(posix_spawnattr_init(&attributes));
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
   check(posix_spawnattr_setsigdefault(&attributes, &defaults));
   check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
 

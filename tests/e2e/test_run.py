@@ -3,6 +3,7 @@ argument list, the frames on its input, shutting it down and the refusals."""
 
 import os
 import shutil
+import signal
 import time
 import unittest
 
@@ -345,6 +346,38 @@ class AudioFileTest(E2ETestCase):
         self.assertEqual(self.record.info["stdin_bytes"], 0)
 
 
+class ClosedStandardDescriptorsTest(E2ETestCase):
+    """Started with standard descriptors closed, the program must not let
+    its files and pipes take their numbers: a report written to descriptor
+    2 would otherwise land in the encoder's video input."""
+
+    def test_report_stays_out_of_the_video_input(self):
+        # The subcode dump stops at the lead-out, short of track 1's claimed
+        # sectors 0-7: a fatal stop just after the encoder has started.
+        paths = self.write_disc(
+            Disc.simple([0, 8], 4, image_sectors=8, cdg_sectors=4))
+        for closed in ((1, 2), (0, 1, 2)):
+            with self.subTest(closed=closed):
+                for record in self.record_dir.iterdir():
+                    record.unlink()
+                raw = self.tmp / f"t{len(closed)}.raw"
+
+                def close_descriptors():
+                    for fd in closed:
+                        os.close(fd)
+
+                result = self.run_tool(self.args(paths, raw=raw),
+                                       preexec=close_descriptors)
+                self.assertEqual((result.returncode, result.stderr),
+                                 (101, b""))
+                # The encoder's input ends when the program has gone.
+                deadline = time.monotonic() + DEFAULT_TIMEOUT
+                while not self.record.started and time.monotonic() < deadline:
+                    time.sleep(0.02)
+                self.assertEqual(self.record.stdin, b"")
+                self.assertEqual(raw.read_bytes(), audio_image(8))
+
+
 class RefusalTest(E2ETestCase):
     """Existing outputs are never overwritten."""
 
@@ -484,6 +517,24 @@ class EncoderLifeTest(E2ETestCase):
         self.assertEqual(self.record.info["stdin_bytes"], self.all_frames)
         self.assertEqual(self.record.raw_copy, audio_image(self.sectors))
         self.assertFalse(self.raw.exists())
+
+    def test_program_started_with_child_signals_ignored(self):
+        # An ignored SIGCHLD survives exec and would let the system reap
+        # the encoder before the wait for it; its status must still count.
+        def ignore_sigchld():
+            signal.signal(signal.SIGCHLD, signal.SIG_IGN)
+
+        for code, report in ((0, ""), (3, "glyphreel: ffmpeg exited "
+                                          "unsuccessfully: exit status 3\n")):
+            with self.subTest(code=code):
+                result = self.run_tool(
+                    self.args(self.paths, raw=self.raw, mp4=self.mp4),
+                    env={"GLYPHREEL_FAKE_EXIT": code}, preexec=ignore_sigchld)
+                self.assertEqual(self.stderr_text(result), report)
+                self.assertEqual(result.returncode, 101 if code else 0)
+                self.assertEqual(self.record.info["stdin_bytes"],
+                                 self.all_frames)
+                self.assertFalse(self.raw.exists())
 
     def test_missing_encoder(self):
         self.assert_report(self.run_with(self.tmp / "no-such-ffmpeg"),
