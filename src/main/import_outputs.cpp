@@ -31,7 +31,8 @@ std::string ImportOutputs::display(std::string_view name) const {
 
 void ImportOutputs::refuse_existing() const {
   for (const std::string_view name : all_outputs) {
-    if (platform::path_exists(
+    // A link counts, whether or not its target exists.
+    if (platform::path_or_link_exists(
             path_of(name), write_step("check for existing", display(name)))) {
       throw FatalError("refusing to overwrite existing " + display(name));
     }

@@ -22,8 +22,9 @@ class ImportOutputs {
  public:
   explicit ImportOutputs(NativeString folder);
 
-  // A fatal stop "refusing to overwrite existing <path>" when any of the
-  // three dumps exists in the folder. Writes nothing.
+  // A fatal stop "refusing to overwrite existing <path>" when anything, a
+  // link included, stands at the path of any of the three dumps. Writes
+  // nothing.
   void refuse_existing() const;
 
   // Creates the folder and its missing parents; those are remembered.

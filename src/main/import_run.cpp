@@ -1,5 +1,6 @@
 #include "main/import_run.hpp"
 
+#include <new>
 #include <type_traits>
 #include <variant>
 
@@ -15,6 +16,14 @@ namespace {
 // No cue sheet or control file comes near this; a larger file is something
 // else (a BIN named by mistake) and is not read into memory.
 constexpr std::uint64_t largest_text_file = 1 << 20;
+
+// The one reporting point: what the run made goes, then the reason.
+int report_failure(const FatalError& error, ImportOutputs& outputs) {
+  end_open_progress_line();
+  outputs.remove_all();
+  platform::write_standard_error(format_report("glyphreel-import", error));
+  return exit_import_failure;
+}
 
 }  // namespace
 
@@ -107,10 +116,10 @@ int run_import(std::span<const NativeString> argv) {
         request);
     return exit_success;
   } catch (const FatalError& error) {
-    end_open_progress_line();
-    outputs.remove_all();
-    platform::write_standard_error(format_report("glyphreel-import", error));
-    return exit_import_failure;
+    return report_failure(error, outputs);
+  } catch (const std::bad_alloc&) {
+    // Buffers of a disc's size that could not be had are freed by now.
+    return report_failure(FatalError("out of memory"), outputs);
   }
 }
 

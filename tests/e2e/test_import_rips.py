@@ -6,7 +6,8 @@ import resource
 import signal
 import unittest
 
-from harness import PACK_SIZE, SECTOR_AUDIO, SECTOR_SUBCODE, toc_bytes, tree
+from harness import (PACK_SIZE, SANITIZED, SECTOR_AUDIO, SECTOR_SUBCODE,
+                     toc_bytes, tree)
 from import_helpers import (IMPORT_USAGE, ImportTestCase, audio_bytes,
                             graphics_disc, raw_subchannel, report_json)
 
@@ -181,9 +182,13 @@ class CueRefusalTest(RipTestCase):
     def test_existing_outputs_are_never_overwritten(self):
         out = self.tmp / "out"
         out.mkdir()
-        for name in ("disc.img", "disc.cdg", "disc.toc"):
+        for name in ("disc.img", "disc.cdg", "disc.toc", "link"):
             with self.subTest(name=name):
-                (out / name).write_bytes(b"keep")
+                if name == "link":  # a link whose target does not exist
+                    name = "disc.cdg"
+                    (out / name).symlink_to(self.tmp / "elsewhere")
+                else:
+                    (out / name).write_bytes(b"keep")
                 self.assert_refused(
                     self.cue(out),
                     f"refusing to overwrite existing {out / name}")
@@ -199,6 +204,25 @@ class CueRefusalTest(RipTestCase):
         self.assert_refused(self.cue("made/for/this"),
                             "/made/for/this/disc.img: File too large "
                             "(os error 27)", preexec=limit_file_size)
+
+    @unittest.skipIf(SANITIZED, "the sanitizers cannot run under a memory "
+                     "limit")
+    def test_memory_that_cannot_be_had_is_a_failure(self):
+        # Two million sectors in sparse files: 192 MB of subchannel records
+        # do not fit under a 128 MB address space.
+        sectors = 2 * 10**6
+        for name, size in (("big.bin", sectors * SECTOR_AUDIO),
+                           ("disc.sub", sectors * SECTOR_SUBCODE)):
+            with open(self.tmp / name, "wb") as out:
+                out.truncate(size)
+        (self.tmp / "disc.cue").write_text(
+            "FILE big.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n")
+
+        def limit_memory():
+            resource.setrlimit(resource.RLIMIT_AS, (128 << 20, 128 << 20))
+
+        self.assert_refused(self.cue("out"), "glyphreel-import: out of memory",
+                            preexec=limit_memory)
 
 
 class CloneCdTest(ImportTestCase):
