@@ -8,6 +8,7 @@
 #include "base/fatal_error.hpp"
 #include "disc/toc.hpp"
 #include "disc/toc_writer.hpp"
+#include "encoder/literal_path.hpp"
 #include "import/songs.hpp"
 #include "main/import_progress.hpp"
 #include "main/import_run.hpp"
@@ -23,13 +24,14 @@ struct Song {
 };
 
 // ffmpeg writes the audio as the disc holds it: 16-bit little-endian
-// stereo at 44100 Hz, on its standard output.
+// stereo at 44100 Hz, on its standard output. The audio path is given so
+// that ffmpeg reads that very file, not a protocol its name resembles.
 std::vector<NativeString> decoder_arguments(const NativeString& audio_path) {
   std::vector<NativeString> arguments;
   for (const char* word : {"-nostdin", "-v", "error", "-i"}) {
     arguments.push_back(platform::native_from_ascii(word));
   }
-  arguments.push_back(audio_path);
+  arguments.push_back(literal_path_argument(audio_path));
   for (const char* word : {"-f", "s16le", "-ar", "44100", "-ac", "2", "-"}) {
     arguments.push_back(platform::native_from_ascii(word));
   }

@@ -98,8 +98,9 @@ class RealFfmpegTest(SongsTestCase):
         # unchanged; the MP3 comes back as ffmpeg itself decodes it.
         pcm = audio_bytes(90, seed=4)
         (self.tmp / "a.raw").write_bytes(pcm)
+        # Named like a URL of protocol "take", given relative.
         self.ffmpeg("-f", "s16le", "-ar", "44100", "-ac", "2",
-                    "-i", self.tmp / "a.raw", self.tmp / "a.wav")
+                    "-i", self.tmp / "a.raw", self.tmp / "take:1.wav")
         self.ffmpeg("-f", "lavfi", "-i", "sine=frequency=440:duration=1",
                     "-ac", "2", self.tmp / "b.mp3")
         mp3_pcm = self.ffmpeg("-i", self.tmp / "b.mp3", "-f", "s16le",
@@ -110,9 +111,10 @@ class RealFfmpegTest(SongsTestCase):
         (self.tmp / "b.cdg").write_bytes(graphics[1])
         self.assertLess(mp3_sectors, 100)
 
-        result = self.run_import(self.songs(("a.cdg", "a.wav"),
-                                            ("b.cdg", "b.mp3"),
-                                            ffmpeg=FFMPEG))
+        args = self.songs(("a.cdg", "a.wav"), ("b.cdg", "b.mp3"),
+                          ffmpeg=FFMPEG)
+        args[3] = "take:1.wav"
+        result = self.run_import(args)
         self.assert_imported(result)
         self.assert_dumps(
             self.tmp / "out",
