@@ -121,6 +121,67 @@ void open_closed_standard_descriptors() {
   }
 }
 
+[[noreturn]] void fail_with(std::string_view step, int code) {
+  throw FatalError::system(step, OsError{code, std::strerror(code)});
+}
+
+// Starts `program` with one end of a new pipe as its file descriptor
+// `child_fd`; returns the child and the other end, which alone stays with
+// us. Both ends close on exec; the child gets a plain copy of its end.
+std::pair<pid_t, int> spawn_with_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    int child_fd, std::string_view step) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
+  const bool child_reads = child_fd == STDIN_FILENO;
+  const int child_end = child_reads ? ends[0] : ends[1];
+  const int our_end = child_reads ? ends[1] : ends[0];
+  enlarge_pipe(our_end);
+
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 2);
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const NativeString& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  // Each setup call returns an error number, as the spawn itself does; the
+  // first failure stops the start, so the child never runs without its pipe.
+  int error = 0;
+  const auto check = [&](int result) {
+    if (error == 0) error = result;
+  };
+  posix_spawn_file_actions_t actions;
+  check(posix_spawn_file_actions_init(&actions));
+  check(posix_spawn_file_actions_adddup2(&actions, child_end, child_fd));
+  posix_spawnattr_t attributes;
+  check(posix_spawnattr_init(&attributes));
+  // We ignore SIGPIPE and SIGXFSZ ourselves; the child gets the defaults
+  // back.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  check(posix_spawnattr_setsigdefault(&attributes, &defaults));
+  check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
+  pid_t pid = -1;
+  if (error == 0) {
+    error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
+                           argv.data(), environ);
+  }
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  // Our copy of the child's end must go: a child reading would never see
+  // the end of its input, nor we the end of a writing child's output.
+  ::close(child_end);
+  if (error != 0) {
+    ::close(our_end);
+    fail_with(step, error);
+  }
+  return {pid, our_end};
+}
+
 }  // namespace
 
 void prepare_process() {
@@ -205,55 +266,9 @@ void delete_file(const NativeString& path, std::string_view step) {
 ChildProcess spawn_with_input_pipe(const NativeString& program,
                                    const std::vector<NativeString>& arguments,
                                    std::string_view step) {
-  // Both ends close on exec; dup2 below gives the child a plain copy of the
-  // read end as its stdin, so the write end never reaches it.
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
-  enlarge_pipe(ends[1]);
-
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 2);
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const NativeString& argument : arguments) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  // Each setup call returns an error number, as the spawn itself does; the
-  // first failure stops the start, so the encoder never runs without its
-  // pipe as standard input.
-  int error = 0;
-  const auto check = [&](int result) {
-    if (error == 0) error = result;
-  };
-  posix_spawn_file_actions_t actions;
-  check(posix_spawn_file_actions_init(&actions));
-  check(posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO));
-
-  // We ignore SIGPIPE and SIGXFSZ ourselves; the encoder gets the defaults
-  // back.
-  posix_spawnattr_t attributes;
-  check(posix_spawnattr_init(&attributes));
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGXFSZ);
-  check(posix_spawnattr_setsigdefault(&attributes, &defaults));
-  check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
-
-  pid_t pid = -1;
-  if (error == 0) {
-    error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
-                           argv.data(), environ);
-  }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(ends[0]);
-  if (error != 0) {
-    ::close(ends[1]);
-    throw FatalError::system(step, OsError{error, std::strerror(error)});
-  }
-  return ChildProcess{pid, ends[1]};
+  const auto [pid, input] =
+      spawn_with_pipe(program, arguments, STDIN_FILENO, step);
+  return ChildProcess{pid, input};
 }
 
 void write_to_child(ChildProcess& child, std::span<const std::uint8_t> bytes,
@@ -279,63 +294,6 @@ ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
 // --- What glyphreel-import needs besides.
 
 namespace {
-
-[[noreturn]] void fail_with(std::string_view step, int code) {
-  throw FatalError::system(step, OsError{code, std::strerror(code)});
-}
-
-// Starts `program` with one end of a new pipe as its file descriptor
-// `child_fd`; returns the child and the other end, which alone stays with
-// us. Both ends close on exec; the child gets a plain copy of its end.
-std::pair<pid_t, int> spawn_with_pipe(
-    const NativeString& program, const std::vector<NativeString>& arguments,
-    int child_fd, std::string_view step) {
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
-  const bool child_reads = child_fd == STDIN_FILENO;
-  const int child_end = child_reads ? ends[0] : ends[1];
-  const int our_end = child_reads ? ends[1] : ends[0];
-
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 2);
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const NativeString& argument : arguments) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  int error = 0;
-  const auto check = [&](int result) {
-    if (error == 0) error = result;
-  };
-  posix_spawn_file_actions_t actions;
-  check(posix_spawn_file_actions_init(&actions));
-  check(posix_spawn_file_actions_adddup2(&actions, child_end, child_fd));
-  posix_spawnattr_t attributes;
-  check(posix_spawnattr_init(&attributes));
-  // The child gets back the defaults of the signals we ignore.
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGXFSZ);
-  check(posix_spawnattr_setsigdefault(&attributes, &defaults));
-  check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
-  pid_t pid = -1;
-  if (error == 0) {
-    error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
-                           argv.data(), environ);
-  }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  // Our copy of the child's end must go, or we never see the end of its
-  // output.
-  ::close(child_end);
-  if (error != 0) {
-    ::close(our_end);
-    fail_with(step, error);
-  }
-  return {pid, our_end};
-}
 
 // Reads until `into` is full or the end; repeats interrupted reads.
 std::size_t read_fully(int fd, std::span<std::uint8_t> into,

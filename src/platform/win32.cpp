@@ -15,6 +15,8 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
@@ -180,6 +182,64 @@ class InheritedHandles {
   std::unique_ptr<std::uintptr_t[]> storage_;
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
+
+// Starts `program` with one end of a new pipe as its standard input
+// (`child_std` STD_INPUT_HANDLE) or output (STD_OUTPUT_HANDLE), our own
+// other two standard handles passed on; returns the process and the other
+// end of the pipe, which alone stays with us.
+std::pair<HANDLE, HANDLE> spawn_with_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    DWORD child_std, std::string_view step) {
+  // Neither end is inheritable at first; then the child's end alone is made
+  // so, and the handle list below passes it and nothing else of ours.
+  OwnedHandle read_end;
+  OwnedHandle write_end;
+  if (!::CreatePipe(read_end.out(), write_end.out(), nullptr,
+                    wanted_pipe_size)) {
+    fail(step);
+  }
+  const bool child_reads = child_std == STD_INPUT_HANDLE;
+  OwnedHandle& child_end = child_reads ? read_end : write_end;
+  OwnedHandle& our_end = child_reads ? write_end : read_end;
+  if (!::SetHandleInformation(child_end.get(), HANDLE_FLAG_INHERIT,
+                              HANDLE_FLAG_INHERIT)) {
+    fail(step);
+  }
+  const OwnedHandle input(child_reads ? nullptr
+                                      : inheritable_copy(STD_INPUT_HANDLE));
+  const OwnedHandle output(child_reads ? inheritable_copy(STD_OUTPUT_HANDLE)
+                                       : nullptr);
+  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
+
+  std::vector<HANDLE> inherited = {child_end.get()};
+  for (const OwnedHandle* handle : {&input, &output, &error}) {
+    if (handle->valid()) inherited.push_back(handle->get());
+  }
+  const InheritedHandles handle_list(std::move(inherited), step);
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = child_reads ? child_end.get() : input.get();
+  startup.StartupInfo.hStdOutput = child_reads ? output.get() : child_end.get();
+  startup.StartupInfo.hStdError = error.get();
+  startup.lpAttributeList = handle_list.list();
+
+  // No application name: the system finds a bare program name the usual
+  // way (our own folder, the current one, the system folders, PATH, with
+  // ".exe" added). CreateProcessW may write to the command line buffer.
+  std::wstring command_line = windows_command_line(program, arguments);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                        &startup.StartupInfo, &started)) {
+    fail(step);
+  }
+  ::CloseHandle(started.hThread);
+  // The child's end and our standard handles' copies close here: the child
+  // has its own, so the end of its input, or of its output, is seen.
+  return {started.hProcess, our_end.release()};
+}
 
 }  // namespace
 
@@ -369,48 +429,9 @@ void delete_file(const NativeString& path, std::string_view step) {
 ChildProcess spawn_with_input_pipe(const NativeString& program,
                                    const std::vector<NativeString>& arguments,
                                    std::string_view step) {
-  // Neither end is inheritable at first; then the read end alone is made so,
-  // and the handle list below passes it and nothing else of ours.
-  OwnedHandle read_end;
-  OwnedHandle write_end;
-  if (!::CreatePipe(read_end.out(), write_end.out(), nullptr,
-                    wanted_pipe_size)) {
-    fail(step);
-  }
-  if (!::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT,
-                              HANDLE_FLAG_INHERIT)) {
-    fail(step);
-  }
-  const OwnedHandle output(inheritable_copy(STD_OUTPUT_HANDLE));
-  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
-
-  std::vector<HANDLE> inherited = {read_end.get()};
-  if (output.valid()) inherited.push_back(output.get());
-  if (error.valid()) inherited.push_back(error.get());
-  const InheritedHandles handle_list(std::move(inherited), step);
-
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof(startup);
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = read_end.get();
-  startup.StartupInfo.hStdOutput = output.get();
-  startup.StartupInfo.hStdError = error.get();
-  startup.lpAttributeList = handle_list.list();
-
-  // No application name: the system finds a bare program name the usual
-  // way (our own folder, the current one, the system folders, PATH, with
-  // ".exe" added). CreateProcessW may write to the command line buffer.
-  std::wstring command_line = windows_command_line(program, arguments);
-  PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                        &startup.StartupInfo, &started)) {
-    fail(step);
-  }
-  ::CloseHandle(started.hThread);
-  // read_end, output and error close here: the child has its own copies.
-  return ChildProcess{value_of(started.hProcess),
-                      value_of(write_end.release())};
+  const auto [process, input] =
+      spawn_with_pipe(program, arguments, STD_INPUT_HANDLE, step);
+  return ChildProcess{value_of(process), value_of(input)};
 }
 
 void write_to_child(ChildProcess& child, std::span<const std::uint8_t> bytes,
@@ -598,45 +619,9 @@ void close_file(OpenFile& file, std::string_view step) {
 OutputChild spawn_with_output_pipe(const NativeString& program,
                                    const std::vector<NativeString>& arguments,
                                    std::string_view step) {
-  // Neither end is inheritable at first; then the write end alone is made
-  // so, and the handle list passes it and our own standard input and error.
-  OwnedHandle read_end;
-  OwnedHandle write_end;
-  if (!::CreatePipe(read_end.out(), write_end.out(), nullptr,
-                    wanted_pipe_size)) {
-    fail(step);
-  }
-  if (!::SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT,
-                              HANDLE_FLAG_INHERIT)) {
-    fail(step);
-  }
-  const OwnedHandle input(inheritable_copy(STD_INPUT_HANDLE));
-  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
-  std::vector<HANDLE> inherited = {write_end.get()};
-  if (input.valid()) inherited.push_back(input.get());
-  if (error.valid()) inherited.push_back(error.get());
-  const InheritedHandles handle_list(std::move(inherited), step);
-
-  STARTUPINFOEXW startup{};
-  startup.StartupInfo.cb = sizeof(startup);
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = input.get();
-  startup.StartupInfo.hStdOutput = write_end.get();
-  startup.StartupInfo.hStdError = error.get();
-  startup.lpAttributeList = handle_list.list();
-
-  std::wstring command_line = windows_command_line(program, arguments);
-  PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
-                        &startup.StartupInfo, &started)) {
-    fail(step);
-  }
-  ::CloseHandle(started.hThread);
-  // write_end closes here: the child's copy is then the only one, so its
-  // end is the end of our reads.
-  return OutputChild{ChildProcess{value_of(started.hProcess), -1},
-                     value_of(read_end.release())};
+  const auto [process, output] =
+      spawn_with_pipe(program, arguments, STD_OUTPUT_HANDLE, step);
+  return OutputChild{ChildProcess{value_of(process), -1}, value_of(output)};
 }
 
 std::size_t read_from_child(OutputChild& child, std::span<std::uint8_t> into,
