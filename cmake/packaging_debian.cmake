@@ -56,8 +56,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 (CD+G, and the extended CD+EG) into an ordinary H.264 MP4 video with the
 disc's audio, showing them as a hardware player does. It reads a disc
 dumped as raw audio sectors, R-W subcode and a table of contents, and
-hands the frames to ffmpeg to encode.
+hands the frames to ffmpeg to encode.")
+if(TARGET glyphreel-import)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION "
 
 glyphreel-import makes those dumps from cue sheets with a raw subchannel
 file, from CloneCD sets and from .cdg songs beside their audio files,
 correcting damaged subchannel with its parity and reporting the damage.")
+endif()
