@@ -3,7 +3,11 @@
 //                     range ahead of a real table of contents;
 //   <dir>/pack_loop/  pack-loop inputs: the run byte ahead of fifty
 //                     graphics packs from places in every track, the
-//                     CD+EG one included.
+//                     CD+EG one included;
+//   <dir>/subchannel/ subchannel inputs: the header that fuzz_subchannel
+//                     reads ahead of raw records in each form, carrying
+//                     sample graphics packs with parity, a few symbols
+//                     damaged.
 // Usage: glyphreel_make_corpus <dir>
 
 #include <algorithm>
@@ -20,6 +24,7 @@
 #include "disc/toc.hpp"
 #include "packs/subcode_pack.hpp"
 #include "sample_disc/disc.hpp"
+#include "subchannel/subchannel_encoder.hpp"
 
 namespace {
 
@@ -108,11 +113,54 @@ void write_pack_seeds(const fs::path& dir, const std::string& disc_name,
   }
 }
 
+// Thirty image sectors after two of lead-in context; three slots in four
+// carry the sample's graphics packs, now with parity.
+void write_subchannel_seeds(const fs::path& dir, const SampleDisc& disc) {
+  constexpr std::size_t records = 32;
+  std::vector<glyphreel::test::PackBytes> logical(records * 4);
+  std::size_t pack = 0;
+  for (std::size_t n = 0; n < logical.size(); ++n) {
+    if (n % 4 == 3) continue;
+    while (pack * glyphreel::pack_size < disc.cdg.size() &&
+           !is_graphics(disc.cdg.data() + pack * glyphreel::pack_size)) {
+      ++pack;
+    }
+    if (pack * glyphreel::pack_size >= disc.cdg.size()) break;
+    std::copy_n(disc.cdg.begin() +
+                    static_cast<std::ptrdiff_t>(pack++ * glyphreel::pack_size),
+                glyphreel::pack_size, logical[n].begin());
+    glyphreel::test::add_parity(logical[n]);
+  }
+  // One damaged symbol, two in one pack, a burst of four.
+  const auto damage = [](Bytes& bytes) {
+    for (std::size_t at : {100, 1000, 1001, 2000, 2001, 2002, 2003}) {
+      bytes[at] ^= 0x15;
+    }
+  };
+  Bytes raw(records * 96);
+  glyphreel::test::interleave(raw, logical);
+  damage(raw);
+  const Bytes packed = glyphreel::test::pack_records(raw);
+  Bytes cooked;
+  for (const auto& p : logical) cooked.insert(cooked.end(), p.begin(), p.end());
+  damage(cooked);
+  // Header: form, records before the image, blank, two track boundaries.
+  const auto seed = [&](const char* name, Bytes header, const Bytes& body) {
+    header.insert(header.end(), body.begin(), body.end());
+    write_file(dir / name, header);
+  };
+  seed("interleaved", {0, 2, 0, 3, 17}, raw);
+  seed("packed", {1, 2, 1, 3, 17}, packed);
+  seed("cooked", {2, 0, 0, 5, 20}, cooked);
+}
+
 void write_corpus(const fs::path& root) {
   const fs::path toc_dir = root / "toc";
   const fs::path pack_dir = root / "pack_loop";
+  const fs::path subchannel_dir = root / "subchannel";
   fs::create_directories(toc_dir);
   fs::create_directories(pack_dir);
+  fs::create_directories(subchannel_dir);
 
   // Tracks 1 and 2 carry CD+G, track 3 CD+EG.
   const SampleDisc sample = glyphreel::sample_disc::make_sample_disc();
@@ -130,6 +178,7 @@ void write_corpus(const fs::path& root) {
   // lyric pages repeat one another.
   write_pack_seeds(pack_dir, "sample", sample, 3, 16);
   write_pack_seeds(pack_dir, "long", long_disc, 0, 2);
+  write_subchannel_seeds(subchannel_dir, sample);
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ inline constexpr std::size_t max_damaged_places = 5;
 struct TrackDamage {
   std::uint64_t number = 0;  // track number, counted from 1
   ParityTally tally;
-  // Corrected or uncorrectable packs, in disc order, at most
-  // max_damaged_places of them: the sector of each, counted from the
+  // The sectors that hold corrected or uncorrectable packs, each once, in
+  // disc order, at most max_damaged_places of them: counted from the
   // track's first sector (75 sectors a second).
   std::vector<std::uint64_t> damaged_sectors;
   bool operator==(const TrackDamage&) const = default;

@@ -1,0 +1,94 @@
+#include "subchannel/damage.hpp"
+
+#include <algorithm>
+#include <optional>
+
+#include "base/fatal_error.hpp"
+#include "subchannel/parity.hpp"
+
+namespace glyphreel {
+namespace {
+
+constexpr std::size_t sector_size = 96;
+constexpr std::size_t sector_packs = sector_size / pack_symbols;
+constexpr std::uint8_t symbol_mask = 0x3F;
+constexpr std::uint8_t mode_graphics = 9;
+constexpr std::uint8_t mode_extended_graphics = 10;
+
+void count(ParityTally& tally, PackCheck check, bool graphics) {
+  ++tally.packs;
+  if (graphics) ++tally.graphics_packs;
+  switch (check.status) {
+    case PackStatus::Valid:
+      ++tally.valid;
+      break;
+    case PackStatus::Corrected:
+      ++tally.corrected;
+      tally.symbols_corrected +=
+          static_cast<std::uint64_t>(check.symbols_corrected);
+      break;
+    case PackStatus::WithoutParity:
+      ++tally.without_parity;
+      break;
+    case PackStatus::Uncorrectable:
+      ++tally.uncorrectable;
+      break;
+  }
+}
+
+// The first track, in track order, whose range holds the sector.
+std::optional<std::size_t> track_of(std::span<const TrackLbaRange> tracks,
+                                    std::uint64_t sector) {
+  for (std::size_t t = 0; t < tracks.size(); ++t) {
+    if (tracks[t].start_lba <= sector && sector < tracks[t].end_lba) return t;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+DamageReport correct_packs(std::span<std::uint8_t> cooked,
+                           std::span<const TrackLbaRange> tracks,
+                           UncorrectablePacks uncorrectable) {
+  if (cooked.size() % sector_size != 0) {
+    throw FatalError("assertion failed: cooked.size() % 96 == 0");
+  }
+  DamageReport report;
+  report.tracks.resize(tracks.size());
+  for (std::size_t t = 0; t < tracks.size(); ++t)
+    report.tracks[t].number = t + 1;
+
+  const std::uint64_t sectors = cooked.size() / sector_size;
+  for (std::uint64_t sector = 0; sector < sectors; ++sector) {
+    const std::optional<std::size_t> track = track_of(tracks, sector);
+    bool sector_damaged = false;
+    for (std::size_t k = 0; k < sector_packs; ++k) {
+      const std::span<std::uint8_t, pack_symbols> pack(
+          cooked.data() + sector * sector_size + k * pack_symbols,
+          pack_symbols);
+      const PackCheck check = check_pack(pack);
+      const std::uint8_t mode = pack[0] & symbol_mask;
+      const bool graphics =
+          mode == mode_graphics || mode == mode_extended_graphics;
+      const bool damaged = check.status == PackStatus::Corrected ||
+                           check.status == PackStatus::Uncorrectable;
+      sector_damaged = sector_damaged || damaged;
+      if (check.status == PackStatus::Uncorrectable &&
+          uncorrectable == UncorrectablePacks::Blank) {
+        std::fill(pack.begin(), pack.end(), std::uint8_t{0});
+      }
+      count(report.totals, check, graphics);
+      if (track) count(report.tracks[*track].tally, check, graphics);
+    }
+    if (track && sector_damaged) {
+      std::vector<std::uint64_t>& places =
+          report.tracks[*track].damaged_sectors;
+      if (places.size() < max_damaged_places) {
+        places.push_back(sector - tracks[*track].start_lba);
+      }
+    }
+  }
+  return report;
+}
+
+}  // namespace glyphreel

@@ -1,0 +1,144 @@
+// The writing side of the R–W subchannel, for tests and benchmarks: parity,
+// interleaving and the packed form, built straight from the code's
+// definitions (bitwise field arithmetic, generator polynomials) so that it
+// shares nothing with the reading side it checks.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace glyphreel::test {
+
+using PackBytes = std::array<std::uint8_t, 24>;
+using SectorBytes = std::array<std::uint8_t, 96>;
+
+// a * b in GF(64): carry-less multiplication reduced by x^6 + x + 1.
+inline std::uint8_t field_mul(unsigned a, unsigned b) {
+  unsigned product = 0;
+  for (unsigned bit = 0; bit < 6; ++bit) {
+    if (b & (1u << bit)) product ^= a << bit;
+  }
+  for (unsigned bit = 11; bit >= 6; --bit) {
+    if (product & (1u << bit)) product ^= 0x43u << (bit - 6);
+  }
+  return static_cast<std::uint8_t>(product);
+}
+
+inline std::uint8_t alpha_power(unsigned i) {
+  std::uint8_t power = 1;
+  for (unsigned k = 0; k < i; ++k) power = field_mul(power, 2);
+  return power;
+}
+
+// Writes the `roots` parity symbols after symbols[0 .. length - 1]: the
+// remainder of m(x) x^roots divided by g(x) = (x - 1)(x - alpha) ... (x -
+// alpha^(roots - 1)), so that the whole block vanishes at those roots.
+inline void append_parity(std::uint8_t* symbols, std::size_t length,
+                          std::size_t roots) {
+  std::vector<std::uint8_t> generator{1};  // highest power first
+  for (unsigned j = 0; j < roots; ++j) {
+    generator.push_back(0);
+    for (std::size_t i = generator.size() - 1; i > 0; --i) {
+      generator[i] ^= field_mul(generator[i - 1], alpha_power(j));
+    }
+  }
+  std::vector<std::uint8_t> remainder(roots, 0);
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::uint8_t feedback = (symbols[i] & 0x3F) ^ remainder[0];
+    for (std::size_t r = 0; r + 1 < roots; ++r) {
+      remainder[r] = remainder[r + 1] ^ field_mul(feedback, generator[r + 1]);
+    }
+    remainder[roots - 1] = field_mul(feedback, generator[roots]);
+  }
+  for (std::size_t r = 0; r < roots; ++r) symbols[length + r] = remainder[r];
+}
+
+// Q parity: symbols 2 and 3 over the mode and instruction.
+inline void add_q_parity(PackBytes& pack) { append_parity(pack.data(), 2, 2); }
+// P parity: symbols 20 .. 23 over symbols 0 .. 19.
+inline void add_p_parity(PackBytes& pack) { append_parity(pack.data(), 20, 4); }
+inline void add_parity(PackBytes& pack) {
+  add_q_parity(pack);
+  add_p_parity(pack);
+}
+
+// The block, symbol 0 the highest power, evaluated at alpha^j.
+inline std::uint8_t evaluate(std::span<const std::uint8_t> symbols,
+                             unsigned j) {
+  const std::uint8_t x = alpha_power(j);
+  std::uint8_t value = 0;
+  for (std::uint8_t symbol : symbols) {
+    value = field_mul(value, x) ^ (symbol & 0x3F);
+  }
+  return value;
+}
+
+// Whether the pack passes both P (roots alpha^0 .. alpha^3) and Q.
+inline bool is_codeword(const PackBytes& pack) {
+  const std::span<const std::uint8_t> q(pack.data(), 4);
+  for (unsigned j = 0; j < 4; ++j) {
+    if (evaluate(pack, j) != 0) return false;
+  }
+  return evaluate(q, 0) == 0 && evaluate(q, 1) == 0;
+}
+
+// The raw column that holds symbol c of a logical pack.
+inline std::size_t raw_column(std::size_t c) {
+  constexpr std::array<std::array<std::size_t, 2>, 6> swaps = {
+      {{1, 18}, {18, 1}, {2, 5}, {5, 2}, {3, 23}, {23, 3}}};
+  for (const auto& [from, to] : swaps) {
+    if (c == from) return to;
+  }
+  return c;
+}
+
+// Spreads logical[n], the pack that starts at raw slot n, over the raw
+// symbols: symbol c at (n + (s(c) & 7)) * 24 + s(c). Only the low six bits
+// of each raw byte are written; symbols past the end are dropped.
+inline void interleave(std::span<std::uint8_t> raw,
+                       const std::vector<PackBytes>& logical) {
+  for (std::size_t n = 0; n < logical.size(); ++n) {
+    for (std::size_t c = 0; c < 24; ++c) {
+      const std::size_t column = raw_column(c);
+      const std::size_t at = (n + (column & 7)) * 24 + column;
+      if (at >= raw.size()) continue;
+      raw[at] =
+          static_cast<std::uint8_t>((raw[at] & 0xC0) | (logical[n][c] & 0x3F));
+    }
+  }
+}
+
+// One sector's frame bytes in packed order: channel c (P = 0 .. W = 7) in
+// bytes 12 c .. 12 c + 11, frame 0 in bit 7 of the first.
+inline SectorBytes pack_sector(const SectorBytes& frames) {
+  SectorBytes packed{};
+  for (std::size_t i = 0; i < 96; ++i) {
+    for (std::size_t c = 0; c < 8; ++c) {
+      if (frames[i] & (0x80u >> c)) {
+        packed[12 * c + i / 8] |= static_cast<std::uint8_t>(0x80u >> (i % 8));
+      }
+    }
+  }
+  return packed;
+}
+
+// Whole records of frame bytes in packed order, one sector at a time.
+inline std::vector<std::uint8_t> pack_records(
+    std::span<const std::uint8_t> interleaved) {
+  std::vector<std::uint8_t> packed;
+  packed.reserve(interleaved.size());
+  for (std::size_t at = 0; at + 96 <= interleaved.size(); at += 96) {
+    SectorBytes frames;
+    std::copy_n(interleaved.begin() + static_cast<std::ptrdiff_t>(at), 96,
+                frames.begin());
+    const SectorBytes sector = pack_sector(frames);
+    packed.insert(packed.end(), sector.begin(), sector.end());
+  }
+  return packed;
+}
+
+}  // namespace glyphreel::test
