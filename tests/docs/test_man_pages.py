@@ -5,6 +5,7 @@ that the program itself prints.
 Environment (set by CTest):
   GLYPHREEL_MAN_DIR  the folder of the built pages (name.1)
   GLYPHREEL          the glyphreel binary, whose usage text the page shows
+  GLYPHREEL_IMPORT   the glyphreel-import binary, when it is built
   GLYPHREEL_VERSION  the version the pages must name
 """
 
@@ -65,6 +66,21 @@ class ManPages(unittest.TestCase):
         text = render(MAN_DIR / "glyphreel.1")
         self.assertEqual(section(text, "SYNOPSIS"), expected)
         self.assertRegex(section(text, "EXIT STATUS"), r"^0 .* 101 ")
+
+    @unittest.skipUnless(os.environ.get("GLYPHREEL_IMPORT"),
+                         "glyphreel-import is not built")
+    def test_import_synopsis_is_the_help_text(self):
+        shown = subprocess.run([os.environ["GLYPHREEL_IMPORT"], "--help"],
+                               capture_output=True, text=True, timeout=60)
+        self.assertEqual(shown.returncode, 0)
+        *usage, about = shown.stdout.splitlines()
+        self.assertIn(f"glyphreel-import {VERSION}", about)
+        self.assertIn("MIT", about)
+        words = " ".join(usage).split()
+        self.assertEqual(words[0], "usage:")
+        expected = " ".join(words[1:] + ["glyphreel-import", "--help|--version"])
+        text = render(MAN_DIR / "glyphreel-import.1")
+        self.assertEqual(section(text, "SYNOPSIS"), expected)
 
 
 if __name__ == "__main__":
