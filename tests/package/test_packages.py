@@ -241,11 +241,18 @@ class WindowsZip(unittest.TestCase):
         self.assertEqual((records / "input.bin").read_bytes(),
                          image[start * SECTOR_AUDIO:end * SECTOR_AUDIO])
 
-        if "glyphreel-import" in PROGRAMS:
-            returncode, out, err = self.run_exe("glyphreel-import.exe",
-                                                ["--version"])
-            self.assertEqual((returncode, out),
-                             (0, f"glyphreel-import {VERSION}\n"), err)
+        if "glyphreel-import" not in PROGRAMS:
+            return
+        returncode, out, err = self.run_exe("glyphreel-import.exe",
+                                            ["--version"])
+        self.assertEqual((returncode, out),
+                         (0, f"glyphreel-import {VERSION}\n"), err)
+        returncode, out, err = self.run_exe("glyphreel-import.exe",
+                                            ["check", disc[1], disc[2],
+                                             "--json"])
+        self.assertEqual(returncode, 0, err)
+        self.assertEqual(json.loads(out)["totals"]["packs"],
+                         4 * tracks[-1][1])
 
 
 if __name__ == "__main__":
