@@ -56,16 +56,17 @@ void BM_PlaneScan(benchmark::State& state) {
 }
 BENCHMARK(BM_PlaneScan);
 
-void BM_RenderPlane(benchmark::State& state) {
+void BM_RenderPlane(benchmark::State& state, RowPaint paint) {
   const auto plane = busy_plane(1, 23, 9, 3, 7);
   for (auto _ : state) {
-    RgbFrame frame = render_plane(*plane);
+    RgbFrame frame = render_plane(*plane, paint);
     benchmark::DoNotOptimize(frame.data());
     benchmark::ClobberMemory();
   }
   count_frames(state);
 }
-BENCHMARK(BM_RenderPlane);
+BENCHMARK_CAPTURE(BM_RenderPlane, pairs, RowPaint::Pairs);
+BENCHMARK_CAPTURE(BM_RenderPlane, shuffles, RowPaint::Shuffles);
 
 void BM_RenderMixed(benchmark::State& state) {
   const auto primary = busy_plane(2, 23, 9, 3, 7);

@@ -1,10 +1,16 @@
 #include "compose/render.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
 #include "compose/colour_tables.hpp"
 #include "compose/plane_scan.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#define GLYPHREEL_BYTE_SHUFFLES 1
+#endif
 
 namespace glyphreel {
 namespace {
@@ -46,6 +52,17 @@ std::uint64_t pack_rgb(const Rgb& colour) {
          std::uint64_t{colour.blue} << 16;
 }
 
+// The top and bottom twelve rows show the border colour alone, so once row
+// 0 is painted they are copies of it: a tenth of the frame without lookups.
+// Returns whether row y was such a copy.
+bool copy_border_row(RgbFrame& frame, std::size_t y) {
+  if (y == 0 || (y >= frame_border && y < frame_height - frame_border)) {
+    return false;
+  }
+  std::memcpy(frame.data() + y * row_bytes, frame.data(), row_bytes);
+  return true;
+}
+
 // --- One plane: one lookup gives the six bytes of two pixels. ---
 
 // Entry a | b << 4: the RGB bytes of colour a followed by those of colour b.
@@ -73,6 +90,102 @@ void paint_row(PlaneScan::Row row, const PairTable& table, std::uint8_t* out) {
     out += group_bytes;
   }
 }
+
+// --- One plane with byte shuffles: sixteen pixels per lookup. ---
+
+// A plane's sixteen levels of each channel, one vector apiece.
+struct ChannelLevels {
+  std::array<std::uint8_t, colour_count> red;
+  std::array<std::uint8_t, colour_count> green;
+  std::array<std::uint8_t, colour_count> blue;
+};
+
+ChannelLevels channel_levels(const ColourTable& rgb) {
+  ChannelLevels levels;
+  for (std::size_t n = 0; n < colour_count; ++n) {
+    levels.red[n] = rgb[n].red;
+    levels.green[n] = rgb[n].green;
+    levels.blue[n] = rgb[n].blue;
+  }
+  return levels;
+}
+
+#ifdef GLYPHREEL_BYTE_SHUFFLES
+
+constexpr std::size_t shuffle_pixels = 16;
+static_assert(frame_width % shuffle_pixels != 0 && frame_width > shuffle_pixels,
+              "the last group of a row overlaps the one before");
+
+// Byte 16 v + i of the 48 that a group of sixteen pixels gives is channel
+// (16 v + i) mod 3 of pixel (16 v + i) / 3. Entry [v][c] is the shuffle that
+// moves channel c's levels to their places in vector v, zero (-128) where
+// the other channels go.
+using ChannelSpread = std::array<std::array<std::array<std::int8_t, 16>, 3>, 3>;
+
+constexpr ChannelSpread make_channel_spread() {
+  constexpr std::int8_t zero_byte = -128;  // the high bit set
+  ChannelSpread spread{};
+  for (std::size_t v = 0; v < 3; ++v) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      for (std::size_t i = 0; i < 16; ++i) {
+        const std::size_t byte = 16 * v + i;
+        spread[v][c][i] =
+            byte % 3 == c ? static_cast<std::int8_t>(byte / 3) : zero_byte;
+      }
+    }
+  }
+  return spread;
+}
+
+constexpr ChannelSpread channel_spread = make_channel_spread();
+static_assert(channel_spread[0][0][15] == 5 && channel_spread[1][1][0] == 5);
+static_assert(channel_spread[2][2][15] == 15 && channel_spread[2][0][15] < 0);
+
+__attribute__((target("ssse3"))) __m128i load_vector(const void* bytes) {
+  return _mm_loadu_si128(static_cast<const __m128i*>(bytes));
+}
+
+// The indices select each channel's level with one shuffle per channel; three
+// more per output vector interleave the channels. A row of 312 pixels is 19
+// groups and a last one that overlaps the 19th by half, painting its pixels
+// again the same.
+__attribute__((target("ssse3"))) void paint_row_shuffled(
+    PlaneScan::Row row, const ChannelLevels& levels, std::uint8_t* out) {
+  const __m128i red_levels = load_vector(levels.red.data());
+  const __m128i green_levels = load_vector(levels.green.data());
+  const __m128i blue_levels = load_vector(levels.blue.data());
+  for (std::size_t x = 0; x < frame_width; x += shuffle_pixels) {
+    const std::size_t first = std::min(x, frame_width - shuffle_pixels);
+    const __m128i indices = load_vector(row.data() + first);
+    const __m128i red = _mm_shuffle_epi8(red_levels, indices);
+    const __m128i green = _mm_shuffle_epi8(green_levels, indices);
+    const __m128i blue = _mm_shuffle_epi8(blue_levels, indices);
+    std::uint8_t* group = out + first * bytes_per_pixel;
+    for (std::size_t v = 0; v < 3; ++v) {
+      const __m128i bytes = _mm_or_si128(
+          _mm_or_si128(
+              _mm_shuffle_epi8(red, load_vector(channel_spread[v][0].data())),
+              _mm_shuffle_epi8(green,
+                               load_vector(channel_spread[v][1].data()))),
+          _mm_shuffle_epi8(blue, load_vector(channel_spread[v][2].data())));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(group + 16 * v), bytes);
+    }
+  }
+}
+
+// Shuffles only where the processor has them.
+RowPaint usable(RowPaint paint) {
+  static const bool has_shuffles = __builtin_cpu_supports("ssse3") != 0;
+  return has_shuffles ? paint : RowPaint::Pairs;
+}
+
+#else
+
+RowPaint usable(RowPaint) { return RowPaint::Pairs; }
+
+void paint_row_shuffled(PlaneScan::Row, const ChannelLevels&, std::uint8_t*) {}
+
+#endif
 
 // --- Two planes: one 8-bit index and one lookup per pixel. ---
 
@@ -117,25 +230,42 @@ RgbFrame render_two_planes(const GraphicsPlane& low_plane,
   std::uint8_t* out = frame.data();
   PlaneScan low_scan(low_plane);
   PlaneScan high_scan(high_plane);
-  for (;;) {
+  for (std::size_t y = 0;; ++y, out += row_bytes) {
     const auto low = low_scan.next_row();
     const auto high = high_scan.next_row();
     if (!low || !high) break;
-    paint_row(*low, *high, table, out);
-    out += row_bytes;
+    if (!copy_border_row(frame, y)) paint_row(*low, *high, table, out);
   }
   return frame;
 }
 
 }  // namespace
 
-RgbFrame render_plane(const GraphicsPlane& plane) {
-  const PairTable table = make_pair_table(rgb_table_16(plane.colour_table));
+RgbFrame render_plane(const GraphicsPlane& plane, RowPaint paint) {
+  const ColourTable rgb = rgb_table_16(plane.colour_table);
+  const RowPaint method = usable(paint);
+  // Only the table that the chosen paint reads is filled.
+  PairTable pairs;
+  ChannelLevels levels;
+  switch (method) {
+    case RowPaint::Pairs:
+      pairs = make_pair_table(rgb);
+      break;
+    case RowPaint::Shuffles:
+      levels = channel_levels(rgb);
+      break;
+  }
   RgbFrame frame;
   std::uint8_t* out = frame.data();
   PlaneScan scan(plane);
-  while (const auto row = scan.next_row()) {
-    paint_row(*row, table, out);
+  for (std::size_t y = 0; const auto row = scan.next_row(); ++y) {
+    if (!copy_border_row(frame, y)) {
+      if (method == RowPaint::Shuffles) {
+        paint_row_shuffled(*row, levels, out);
+      } else {
+        paint_row(*row, pairs, out);
+      }
+    }
     out += row_bytes;
   }
   return frame;

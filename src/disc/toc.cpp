@@ -25,21 +25,23 @@ std::uint64_t read_be32(std::span<const std::uint8_t> bytes,
 
 }  // namespace
 
-std::vector<TrackLbaRange> parse_toc(std::span<const std::uint8_t> toc) {
-  if (toc.size() < 2) {
+std::vector<TrackLbaRange> parse_toc(std::span<const std::uint8_t> toc,
+                                     std::uint64_t file_length) {
+  if (file_length < 2) {
     throw FatalError(
         "table of contents too short: byte range 0..2 of its length field "
         "lies beyond the file of " +
-        std::to_string(toc.size()) + " bytes");
+        std::to_string(file_length) + " bytes");
   }
   const std::uint64_t toc_data_length =
       (std::uint64_t{toc[0]} << 8) | std::uint64_t{toc[1]};
-  if (toc_data_length + 2 != toc.size()) {
+  if (toc_data_length + 2 != file_length) {
     throw FatalError::equality(
         "table of contents length does not match its data length field "
         "(toc_data_length + 2 == file length)",
-        toc_data_length + 2, toc.size());
+        toc_data_length + 2, file_length);
   }
+  // From here on the file is known to be whole: file_length == toc.size().
   const std::uint64_t track_count =
       toc_data_length < 2 ? 0 : (toc_data_length - 2) / descriptor_size;
   if (track_count == 0) throw FatalError("assertion failed: track_count > 0");

@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "compose/rgb_frame.hpp"
 #include "base/fatal_error.hpp"
+#include "compose/rgb_frame.hpp"
+#include "encoder/literal_path.hpp"
 
 namespace glyphreel {
 
@@ -18,6 +19,8 @@ std::vector<NativeString> encoder_arguments(const EncoderPaths& paths) {
   const auto text = [](std::string_view ascii) {
     return platform::native_from_ascii(ascii);
   };
+  // Option and value side by side.
+  // clang-format off
   return {
       text("-f"),         text("rawvideo"),
       text("-pix_fmt"),   text("rgb24"),
@@ -27,12 +30,13 @@ std::vector<NativeString> encoder_arguments(const EncoderPaths& paths) {
       text("-f"),         text("s16le"),
       text("-ar"),        text("44100"),
       text("-ac"),        text("2"),
-      text("-i"),         paths.raw_path,
+      text("-i"),         literal_path_argument(paths.raw_path),
       text("-vcodec"),    text("libx264"),
       text("-vf"),        text("scale=624:432:flags=neighbor,format=yuv420p"),
       text("-movflags"),  text("+faststart"),
-      paths.mp4_path,
+      literal_path_argument(paths.mp4_path),
   };
+  // clang-format on
 }
 
 void EncoderProcess::write_frame(const RgbFrame& frame) {
@@ -41,8 +45,7 @@ void EncoderProcess::write_frame(const RgbFrame& frame) {
 
 EncoderProcess start_encoder(const EncoderPaths& paths) {
   return EncoderProcess(platform::spawn_with_input_pipe(
-      paths.ffmpeg_path, encoder_arguments(paths),
-      "spawn ffmpeg child"));
+      paths.ffmpeg_path, encoder_arguments(paths), "spawn ffmpeg child"));
 }
 
 void finish_encoder(EncoderProcess& encoder, const NativeString& raw_path) {

@@ -28,6 +28,7 @@ void write_raw_audio(const NativeString& raw_path,
 
 // The 25 encoder arguments: raw RGB24 video at 312x216 and 60 fps on stdin,
 // the raw file as 16-bit stereo PCM at 44100 Hz, H.264 scaled to 624x432.
+// The raw and mp4 paths go as literal_path_argument gives them.
 std::vector<NativeString> encoder_arguments(const EncoderPaths& paths);
 
 // The running encoder and the write end of the pipe into it. Nothing in its

@@ -1,8 +1,8 @@
 #include "main/run.hpp"
 
+#include "base/fatal_error.hpp"
 #include "disc/spans.hpp"
 #include "encoder/encoder.hpp"
-#include "base/fatal_error.hpp"
 #include "main/load_inputs.hpp"
 #include "packs/pack_loop.hpp"
 #include "platform/platform.hpp"
@@ -18,9 +18,11 @@ void run_conversion(const RunArguments& arguments) {
   write_raw_audio(arguments.raw_path,
                   audio_span(inputs.img, inputs.track_lba_ranges,
                              arguments.start_track, arguments.end_track));
-  // Checked only now, so a run stopped here leaves the raw file behind.
-  if (platform::path_exists(arguments.mp4_path,
-                            "check for existing mp4 output")) {
+  // Checked only now, so a run stopped here leaves the raw file behind. A
+  // link counts whether or not its target exists: the encoder would write
+  // the video wherever a dangling one points.
+  if (platform::path_or_link_exists(arguments.mp4_path,
+                                    "check for existing mp4 output")) {
     throw FatalError("refusing to overwrite existing mp4 output");
   }
   EncoderProcess encoder = start_encoder(

@@ -21,16 +21,28 @@ class FrameSink {
   virtual void write_frame(const RgbFrame& frame) = 0;
 };
 
+// The frames a loop handed to its sink, and how many of them it composed;
+// the others were the frame before, handed on again.
+struct FrameCounts {
+  std::uint64_t written = 0;
+  std::uint64_t composed = 0;
+};
+
 // Decodes the span pack by pack. Before every pack whose index is a
 // multiple of 5 the frame of the state so far goes to the sink, so P packs
-// give ceil(P / 5) frames. A trailing piece shorter than a pack is a fatal
-// stop, after the frame due at its index.
-void run_pack_loop(std::span<const std::uint8_t> subcode_span,
-                   bool extended_graphics, FrameSink& sink);
+// give ceil(P / 5) frames. A frame is composed only when a pack has reached
+// the state since the last one was; otherwise the sink gets the last frame
+// again, the same object, neither recomposed nor copied. A trailing piece
+// shorter than a pack is a fatal stop, after the frame due at its index.
+FrameCounts run_pack_loop(std::span<const std::uint8_t> subcode_span,
+                          bool extended_graphics, FrameSink& sink);
 
 // One pack: mode 9 to the planes, mode 10 to the extended-graphics
-// instructions ("cdeg" runs only), anything else ignored.
-void apply_pack(ExtendedGraphicsState& state, const SubcodePack& pack,
+// instructions ("cdeg" runs only), anything else ignored. Returns false
+// when the run ignores the pack by its mode byte, which leaves the state as
+// it was; true when the pack went to an instruction, whether or not that
+// changed anything.
+bool apply_pack(ExtendedGraphicsState& state, const SubcodePack& pack,
                 bool extended_graphics);
 
 // The picture of the current state: the primary plane in a "cdg" run, the

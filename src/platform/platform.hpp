@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,8 +24,13 @@ using NativeChar = char;
 #endif
 using NativeString = std::basic_string<NativeChar>;
 
-// Once, before anything else: a write to a pipe whose reader has gone must
-// come back as an error rather than end the process.
+// Once, before anything else. A write to a pipe whose reader has gone, and
+// on POSIX one past the file-size limit, must come back as an error rather
+// than end the process; the wait for a child must work whatever our caller
+// did with SIGCHLD; and on POSIX a standard descriptor that our caller left
+// closed is opened on /dev/null, so no file or pipe of ours takes its place.
+// (On Windows a missing standard handle just means that nothing is written
+// to standard error.)
 void prepare_process();
 
 // The argument vector in native form, the program name first. On POSIX the
@@ -42,8 +48,23 @@ NativeString native_from_ascii(std::string_view ascii);
 // one left to tell.
 void write_standard_error(std::string_view text);
 
-std::vector<std::uint8_t> read_whole_file(const NativeString& path,
-                                          std::string_view step);
+// The first bytes of a file, at most `limit` of them, and its length: the
+// number of bytes read when the file ended within the limit; otherwise its
+// size where the file system knows it (a regular file), else the bytes read.
+// Memory that cannot be had for the bytes is a failure of the step with the
+// system's out-of-memory error, like any other.
+struct FileHead {
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t length = 0;
+};
+FileHead read_file_head(const NativeString& path, std::size_t limit,
+                        std::string_view step);
+
+inline std::vector<std::uint8_t> read_whole_file(const NativeString& path,
+                                                 std::string_view step) {
+  return read_file_head(path, std::numeric_limits<std::size_t>::max(), step)
+      .bytes;
+}
 
 // Creates a new file and writes all bytes to it. Fails when anything, a link
 // included, already stands at the path: nothing of the user's is truncated or
@@ -56,6 +77,10 @@ void create_new_file(const NativeString& path,
 // object that is locked by another process. Only "does not exist" counts as
 // absence; any other failure of the query is reported.
 bool path_exists(const NativeString& path, std::string_view step);
+
+// True when anything at all stands at the path, a link included, whether or
+// not its target exists. Failures of the query are reported as above.
+bool path_or_link_exists(const NativeString& path, std::string_view step);
 
 void delete_file(const NativeString& path, std::string_view step);
 

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
@@ -55,9 +57,80 @@ void enlarge_pipe([[maybe_unused]] int fd) {
 #endif
 }
 
+// Reads from `fd` until its end or `limit` bytes, whichever comes first.
+FileHead read_up_to(int fd, std::size_t limit, std::string_view step) {
+  const auto read_some = [&](std::uint8_t* into, std::size_t count) {
+    for (;;) {
+      const ssize_t got = ::read(fd, into, count);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) fail(step);
+    }
+  };
+  // A regular file is read straight into a buffer of its size, so that a
+  // disc image of hundreds of megabytes is never copied while it grows.
+  struct stat info {};
+  std::uint64_t known_size = 0;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    known_size = static_cast<std::uint64_t>(info.st_size);
+  }
+  std::vector<std::uint8_t> bytes(
+      static_cast<std::size_t>(std::min<std::uint64_t>(known_size, limit)));
+  std::size_t used = 0;
+  while (used < bytes.size()) {
+    const std::size_t got = read_some(bytes.data() + used, bytes.size() - used);
+    if (got == 0) break;
+    used += got;
+  }
+  bytes.resize(used);
+  // Whatever the size did not announce (a pipe, a file still growing).
+  std::array<std::uint8_t, 1 << 16> chunk;
+  while (bytes.size() < limit) {
+    const std::size_t got =
+        read_some(chunk.data(), std::min(chunk.size(), limit - bytes.size()));
+    if (got == 0) {
+      const std::uint64_t length = bytes.size();
+      return FileHead{std::move(bytes), length};
+    }
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+  }
+  // Stopped at the limit, before the end.
+  const std::uint64_t length =
+      std::max<std::uint64_t>(bytes.size(), known_size);
+  return FileHead{std::move(bytes), length};
+}
+
+// The outcome of stat or lstat: something is there, nothing is, or the
+// query failed for another reason, which is reported.
+bool found(int query_result, std::string_view step) {
+  if (query_result == 0) return true;
+  if (errno == ENOENT) return false;
+  fail(step);
+}
+
+// A descriptor among 0, 1 and 2 that our caller left closed would go to the
+// first file or pipe we open, and a fatal report meant for standard error
+// would be written into it: into the encoder's video input, say. Each is
+// opened on /dev/null instead. Without /dev/null nothing written to
+// standard error could be trusted to land there: the run ends at once.
+void open_closed_standard_descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Every lower descriptor is open, so this is the one open() returns.
+    if (::open("/dev/null", O_RDWR) != fd) ::_exit(exit_fatal);
+  }
+}
+
 }  // namespace
 
-void prepare_process() { ::signal(SIGPIPE, SIG_IGN); }
+void prepare_process() {
+  open_closed_standard_descriptors();
+  ::signal(SIGPIPE, SIG_IGN);
+  // Past a file-size limit the write of the raw file fails with EFBIG.
+  ::signal(SIGXFSZ, SIG_IGN);
+  // Ignored SIGCHLD, which exec keeps, would make the system reap the
+  // encoder by itself and the wait for it fail.
+  ::signal(SIGCHLD, SIG_DFL);
+}
 
 std::vector<NativeString> native_arguments(int argc, char** argv) {
   return std::vector<NativeString>(argv, argv + argc);
@@ -81,43 +154,22 @@ void write_standard_error(std::string_view text) {
   }
 }
 
-std::vector<std::uint8_t> read_whole_file(const NativeString& path,
-                                          std::string_view step) {
+FileHead read_file_head(const NativeString& path, std::size_t limit,
+                        std::string_view step) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fail(step);
-  const auto read_some = [&](std::uint8_t* into, std::size_t count) {
-    for (;;) {
-      const ssize_t got = ::read(fd, into, count);
-      if (got >= 0) return static_cast<std::size_t>(got);
-      if (errno == EINTR) continue;
-      const OsError error = last_error();
-      ::close(fd);
-      throw FatalError::system(step, error);
-    }
-  };
-  // A regular file is read straight into a buffer of its size, so that a
-  // disc image of hundreds of megabytes is never copied while it grows.
-  struct stat info {};
-  std::vector<std::uint8_t> bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    bytes.resize(static_cast<std::size_t>(info.st_size));
+  try {
+    FileHead head = read_up_to(fd, limit, step);
+    ::close(fd);
+    return head;
+  } catch (const std::bad_alloc&) {
+    // The buffer is gone by now, so the report itself finds memory.
+    ::close(fd);
+    throw FatalError::system(step, OsError{ENOMEM, std::strerror(ENOMEM)});
+  } catch (...) {
+    ::close(fd);
+    throw;
   }
-  std::size_t used = 0;
-  while (used < bytes.size()) {
-    const std::size_t got = read_some(bytes.data() + used, bytes.size() - used);
-    if (got == 0) break;
-    used += got;
-  }
-  bytes.resize(used);
-  // Whatever the size did not announce (a pipe, a file still growing).
-  std::array<std::uint8_t, 1 << 16> chunk;
-  for (;;) {
-    const std::size_t got = read_some(chunk.data(), chunk.size());
-    if (got == 0) break;
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
-  }
-  ::close(fd);
-  return bytes;
 }
 
 void create_new_file(const NativeString& path,
@@ -137,9 +189,12 @@ void create_new_file(const NativeString& path,
 
 bool path_exists(const NativeString& path, std::string_view step) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return true;
-  if (errno == ENOENT) return false;
-  fail(step);
+  return found(::stat(path.c_str(), &info), step);
+}
+
+bool path_or_link_exists(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  return found(::lstat(path.c_str(), &info), step);
 }
 
 void delete_file(const NativeString& path, std::string_view step) {
@@ -174,12 +229,14 @@ ChildProcess spawn_with_input_pipe(const NativeString& program,
   check(posix_spawn_file_actions_init(&actions));
   check(posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO));
 
-  // We ignore SIGPIPE ourselves; the encoder gets the default back.
+  // We ignore SIGPIPE and SIGXFSZ ourselves; the encoder gets the defaults
+  // back.
   posix_spawnattr_t attributes;
   check(posix_spawnattr_init(&attributes));
   sigset_t defaults;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
   check(posix_spawnattr_setsigdefault(&attributes, &defaults));
   check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
 

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
@@ -249,8 +250,8 @@ void write_standard_error(std::string_view text) {
   }
 }
 
-std::vector<std::uint8_t> read_whole_file(const NativeString& path,
-                                          std::string_view step) {
+FileHead read_file_head(const NativeString& path, std::size_t limit,
+                        std::string_view step) {
   OwnedHandle file(::CreateFileW(
       path.c_str(), GENERIC_READ,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -263,30 +264,42 @@ std::vector<std::uint8_t> read_whole_file(const NativeString& path,
   // size is unknown, grows the buffer as it comes.
   constexpr std::size_t chunk = std::size_t{1} << 20;
   std::size_t expected = chunk;
+  std::uint64_t known_size = 0;
   LARGE_INTEGER size{};
   if (::GetFileType(file.get()) == FILE_TYPE_DISK &&
       ::GetFileSizeEx(file.get(), &size) && size.QuadPart >= 0 &&
       static_cast<std::uint64_t>(size.QuadPart) <
           std::numeric_limits<std::size_t>::max()) {
-    expected = static_cast<std::size_t>(size.QuadPart) + 1;
+    known_size = static_cast<std::uint64_t>(size.QuadPart);
+    expected = static_cast<std::size_t>(known_size) + 1;
   }
-  std::vector<std::uint8_t> bytes(expected);
-  std::size_t used = 0;
-  for (;;) {
-    if (used == bytes.size()) bytes.resize(bytes.size() + chunk);
-    const DWORD wanted = static_cast<DWORD>(
-        std::min<std::size_t>(bytes.size() - used, largest_transfer));
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
-      // The writer of a pipe closing is the end of the file.
-      if (::GetLastError() == ERROR_BROKEN_PIPE) break;
-      fail(step);
+  try {
+    std::vector<std::uint8_t> bytes(std::min(expected, limit));
+    std::size_t used = 0;
+    for (;;) {
+      if (used == bytes.size()) {
+        if (used == limit) break;
+        bytes.resize(std::min(bytes.size() + chunk, limit));
+      }
+      const DWORD wanted = static_cast<DWORD>(
+          std::min<std::size_t>(bytes.size() - used, largest_transfer));
+      DWORD got = 0;
+      if (!::ReadFile(file.get(), bytes.data() + used, wanted, &got, nullptr)) {
+        // The writer of a pipe closing is the end of the file.
+        if (::GetLastError() == ERROR_BROKEN_PIPE) break;
+        fail(step);
+      }
+      if (got == 0) break;
+      used += got;
     }
-    if (got == 0) break;
-    used += got;
+    bytes.resize(used);
+    // Stopped at the limit, the file may hold more than was read.
+    const std::uint64_t length =
+        used < limit ? used : std::max<std::uint64_t>(used, known_size);
+    return FileHead{std::move(bytes), length};
+  } catch (const std::bad_alloc&) {
+    fail(step, ERROR_NOT_ENOUGH_MEMORY);
   }
-  bytes.resize(used);
-  return bytes;
 }
 
 void create_new_file(const NativeString& path,
@@ -303,7 +316,12 @@ void create_new_file(const NativeString& path,
   if (!::CloseHandle(file.release())) fail(step);
 }
 
-bool path_exists(const NativeString& path, std::string_view step) {
+namespace {
+
+// Whether something stands at the path. A link counts by its target when
+// `follow_links`, else by itself.
+bool something_at(const NativeString& path, std::string_view step,
+                  bool follow_links) {
   const auto absent_or_fail = [&](DWORD code) {
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
       return false;
@@ -319,7 +337,9 @@ bool path_exists(const NativeString& path, std::string_view step) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return absent_or_fail(::GetLastError());
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+  if (!follow_links || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return true;
+  }
 
   // A link: it exists when its target does. Opening with no access rights
   // follows it; backup semantics lets the target be a directory.
@@ -328,6 +348,18 @@ bool path_exists(const NativeString& path, std::string_view step) {
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (target.valid()) return true;
   return absent_or_fail(::GetLastError());
+}
+
+}  // namespace
+
+bool path_exists(const NativeString& path, std::string_view step) {
+  return something_at(path, step, true);
+}
+
+bool path_or_link_exists(const NativeString& path, std::string_view step) {
+  // GetFileAttributesW does not follow a reparse point: a dangling link has
+  // attributes of its own.
+  return something_at(path, step, false);
 }
 
 void delete_file(const NativeString& path, std::string_view step) {

@@ -10,6 +10,8 @@ Environment:
   GLYPHREEL          path of the binary under test (set by CTest)
   GLYPHREEL_PREFIX   optional command prefix, split like a shell would
                      (for example "wine" to drive a Windows build)
+  GLYPHREEL_SANITIZED  "1" when the binary runs under the sanitizers, which
+                     cannot start under an address-space limit
 """
 
 import json
@@ -58,6 +60,8 @@ PERMISSION_DENIED = "Permission denied (os error 13)"
 IS_A_DIRECTORY = "Is a directory (os error 21)"
 
 DEFAULT_TIMEOUT = 60
+
+SANITIZED = os.environ.get("GLYPHREEL_SANITIZED") == "1"
 
 
 def binary_command():

@@ -10,14 +10,14 @@ import random
 import re
 import resource
 import shutil
-import signal
 import subprocess
+import tempfile
 import unittest
 from pathlib import Path
 
 from harness import (BROKEN_PIPE, FRAME_BYTES, HALF_READ_ENCODER,
                      IS_A_DIRECTORY, LEAD_OUT, NOT_FOUND, PACK_SIZE,
-                     PACKS_PER_FRAME, PACKS_PER_SECTOR,
+                     PACKS_PER_FRAME, PACKS_PER_SECTOR, SANITIZED,
                      SECTOR_SUBCODE, SELF_KILL_ENCODER, Disc, E2ETestCase,
                      audio_image, audio_sector, descriptor, raw_toc, subcode,
                      toc_bytes)
@@ -25,6 +25,7 @@ from harness import (BROKEN_PIPE, FRAME_BYTES, HALF_READ_ENCODER,
 NOT_A_DIRECTORY = "Not a directory (os error 20)"
 NO_SPACE = "No space left on device (os error 28)"
 FILE_TOO_LARGE = "File too large (os error 27)"
+NO_MEMORY = "Cannot allocate memory (os error 12)"
 
 FFMPEG = shutil.which("ffmpeg")
 
@@ -180,6 +181,51 @@ class TocLengthFieldTest(BadInputCase):
                 self.assert_not_started()
 
 
+class MemoryTest(BadInputCase):
+    """Inputs larger than the memory at hand, which an address-space limit
+    of 256 MiB makes small: a sparse 34 GB file takes no room on disk."""
+
+    LIMIT = 256 << 20
+
+    def test_inputs_that_do_not_fit(self):
+        paths = self.write_disc(Disc.simple([0], 2))
+        # Outside the test folder, which run_disc reads whole to compare.
+        outside = tempfile.TemporaryDirectory(prefix="glyphreel-e2e-sparse-")
+        self.addCleanup(outside.cleanup)
+        huge = Path(outside.name) / "huge"
+        huge_size = 34 * 10**9
+        with open(huge, "wb") as out:
+            out.truncate(huge_size)
+        zero = Path("/dev/zero")
+        # A table of contents is read no further than one byte past the
+        # longest a 16-bit length field allows, 65537: both are all zeros,
+        # so the length field says 0, and the file's length is its size
+        # where the file system knows it, else the 65538 bytes read.
+        cases = [("img", huge, "read img file: " + NO_MEMORY),
+                 ("cdg", zero, "read cdg file: " + NO_MEMORY),
+                 ("toc", zero, (2, 65538)),
+                 ("toc", huge, (2, huge_size))]
+
+        def limit_memory():
+            resource.setrlimit(resource.RLIMIT_AS, (self.LIMIT, self.LIMIT))
+
+        for key, source, expected in cases:
+            with self.subTest(key=key, source=source.name):
+                loads_it_all = isinstance(expected, str)
+                if SANITIZED and loads_it_all:
+                    self.skipTest("the sanitizers cannot run under a memory "
+                                  "limit and end the process on a failed "
+                                  "allocation")
+                result = self.run_disc(
+                    dict(paths, **{key: source}),
+                    preexec=None if SANITIZED else limit_memory)
+                if loads_it_all:
+                    self.assert_report(result, expected)
+                else:
+                    self.assert_equality_report(result, *expected)
+                self.assert_not_started()
+
+
 class OutOfOrderTest(BadInputCase):
     """Tracks at sectors 0, 6 and 2, lead-out at 8: track 1 is sectors 0-5,
     track 2 runs from 6 back to 2, track 3 is sectors 2-7."""
@@ -291,12 +337,11 @@ class RawFileWriteTest(BadInputCase):
 
     def test_file_size_limit(self):
         # The kernel writes up to the limit, then refuses the next write
-        # with EFBIG (the signal that would come with it is ignored).
+        # with EFBIG; the SIGXFSZ that comes with it must not end the run.
         limit = 10000
 
         def limit_file_size():
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
-            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
 
         result = self.run_disc(self.paths, raw_left=self.raw,
                                preexec=limit_file_size)

@@ -3,6 +3,7 @@ argument list, the frames on its input, shutting it down and the refusals."""
 
 import os
 import shutil
+import signal
 import time
 import unittest
 
@@ -14,6 +15,9 @@ from harness import (BROKEN_PIPE, DEFAULT_TIMEOUT, DRAIN_ENCODER,
                      audio_sector, border_preset, load_colours, memory_preset,
                      pack, pixel, shown, split_frames, start_glyphreel,
                      tile_block, tree)
+
+
+FFMPEG = shutil.which("ffmpeg")
 
 
 def expected_encoder_args(raw_path, mp4_path):
@@ -94,6 +98,37 @@ class EncoderArgumentsTest(E2ETestCase):
         self.assertEqual(os.path.realpath(self.record.info["cwd"]),
                          os.path.realpath(self.tmp))
         self.assertFalse((self.tmp / "rel.raw").exists())
+
+    def test_relative_paths_the_encoder_would_misread(self):
+        # The encoder reads "-" as its standard stream and "name:rest" as a
+        # URL: such a relative path reaches it behind "./", so it reads or
+        # writes the very file that was checked, created and deleted. Other
+        # paths go unchanged. (raw, mp4, arguments 18 and 25)
+        (self.tmp / "sub").mkdir()
+        cases = [("file:r.raw", "pipe:o.mp4", "./file:r.raw", "./pipe:o.mp4"),
+                 ("-", "C:o.mp4", "./-", "./C:o.mp4"),
+                 ("sub/file:r.raw", "o.mp4", "sub/file:r.raw", "o.mp4")]
+        paths = self.write_disc(Disc.simple([0], 2))
+        for raw, mp4, raw_argument, mp4_argument in cases:
+            with self.subTest(raw=raw, mp4=mp4):
+                self.assert_success(self.run_tool(
+                    self.args(paths, raw=raw, mp4=mp4)))
+                self.assertEqual(self.record.argv,
+                                 expected_encoder_args(raw_argument,
+                                                       mp4_argument))
+                self.assertEqual(self.record.raw_copy, audio_image(2))
+                self.assertFalse(os.path.lexists(self.tmp / raw))
+
+    @unittest.skipUnless(FFMPEG, "ffmpeg is not on PATH")
+    def test_real_encoder_uses_the_files_named(self):
+        # Given as they are, ffmpeg would look for the audio in r.raw.
+        paths = self.write_disc(Disc.simple([0], 2))
+        result = self.run_tool(self.args(paths, raw="file:r.raw",
+                                         mp4="file:o.mp4", encoder=FFMPEG),
+                               timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertFalse((self.tmp / "file:r.raw").exists())
+        self.assertGreater((self.tmp / "file:o.mp4").stat().st_size, 0)
 
     def test_bare_program_name_is_found_through_path(self):
         bin_dir = self.tmp / "bin"
@@ -311,6 +346,38 @@ class AudioFileTest(E2ETestCase):
         self.assertEqual(self.record.info["stdin_bytes"], 0)
 
 
+class ClosedStandardDescriptorsTest(E2ETestCase):
+    """Started with standard descriptors closed, the program must not let
+    its files and pipes take their numbers: a report written to descriptor
+    2 would otherwise land in the encoder's video input."""
+
+    def test_report_stays_out_of_the_video_input(self):
+        # The subcode dump stops at the lead-out, short of track 1's claimed
+        # sectors 0-7: a fatal stop just after the encoder has started.
+        paths = self.write_disc(
+            Disc.simple([0, 8], 4, image_sectors=8, cdg_sectors=4))
+        for closed in ((1, 2), (0, 1, 2)):
+            with self.subTest(closed=closed):
+                for record in self.record_dir.iterdir():
+                    record.unlink()
+                raw = self.tmp / f"t{len(closed)}.raw"
+
+                def close_descriptors():
+                    for fd in closed:
+                        os.close(fd)
+
+                result = self.run_tool(self.args(paths, raw=raw),
+                                       preexec=close_descriptors)
+                self.assertEqual((result.returncode, result.stderr),
+                                 (101, b""))
+                # The encoder's input ends when the program has gone.
+                deadline = time.monotonic() + DEFAULT_TIMEOUT
+                while not self.record.started and time.monotonic() < deadline:
+                    time.sleep(0.02)
+                self.assertEqual(self.record.stdin, b"")
+                self.assertEqual(raw.read_bytes(), audio_image(8))
+
+
 class RefusalTest(E2ETestCase):
     """Existing outputs are never overwritten."""
 
@@ -393,6 +460,17 @@ class RefusalTest(E2ETestCase):
         self.assertEqual(self.raw.read_bytes(), audio_image(2))
         self.assertFalse(self.record.started)
 
+    def test_mp4_path_is_a_dangling_link(self):
+        # Links are not followed here: the encoder would write the video
+        # wherever the link points.
+        target = self.tmp / "elsewhere.mp4"
+        self.mp4.symlink_to(target)
+        self.assert_report(self.run_default(),
+                           "refusing to overwrite existing mp4 output")
+        self.assertFalse(target.exists())
+        self.assertEqual(self.raw.read_bytes(), audio_image(2))
+        self.assertFalse(self.record.started)
+
     def test_raw_refusal_comes_before_mp4_refusal(self):
         self.raw.write_bytes(b"r")
         self.mp4.write_bytes(b"m")
@@ -439,6 +517,24 @@ class EncoderLifeTest(E2ETestCase):
         self.assertEqual(self.record.info["stdin_bytes"], self.all_frames)
         self.assertEqual(self.record.raw_copy, audio_image(self.sectors))
         self.assertFalse(self.raw.exists())
+
+    def test_program_started_with_child_signals_ignored(self):
+        # An ignored SIGCHLD survives exec and would let the system reap
+        # the encoder before the wait for it; its status must still count.
+        def ignore_sigchld():
+            signal.signal(signal.SIGCHLD, signal.SIG_IGN)
+
+        for code, report in ((0, ""), (3, "glyphreel: ffmpeg exited "
+                                          "unsuccessfully: exit status 3\n")):
+            with self.subTest(code=code):
+                result = self.run_tool(
+                    self.args(self.paths, raw=self.raw, mp4=self.mp4),
+                    env={"GLYPHREEL_FAKE_EXIT": code}, preexec=ignore_sigchld)
+                self.assertEqual(self.stderr_text(result), report)
+                self.assertEqual(result.returncode, 101 if code else 0)
+                self.assertEqual(self.record.info["stdin_bytes"],
+                                 self.all_frames)
+                self.assertFalse(self.raw.exists())
 
     def test_missing_encoder(self):
         self.assert_report(self.run_with(self.tmp / "no-such-ffmpeg"),

@@ -3,11 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
 #include <vector>
 
-#include "compose/render.hpp"
 #include "base/fatal_error.hpp"
+#include "compose/render.hpp"
+#include "disc/spans.hpp"
+#include "disc/toc.hpp"
 #include "plane/pack_builders.hpp"
+#include "sample_disc/disc.hpp"
 
 namespace glyphreel {
 namespace {
@@ -49,8 +59,11 @@ TEST(PackLoop, OneFrameBeforeEveryFifthPack) {
         {401, 81}}) {
     MemorySink sink;
     const auto stream = stream_of(idle_packs(packs));
-    run_pack_loop(stream, false, sink);
+    const FrameCounts counts = run_pack_loop(stream, false, sink);
     EXPECT_EQ(sink.frames.size(), static_cast<std::size_t>(frames)) << packs;
+    EXPECT_EQ(counts.written, static_cast<std::uint64_t>(frames));
+    // Idle packs never touch the state: the first frame serves throughout.
+    EXPECT_EQ(counts.composed, packs > 0 ? 1u : 0u);
     for (const auto& frame : sink.frames) {
       ASSERT_EQ(frame.size(), frame_bytes);
       EXPECT_TRUE(all_bytes_are(frame, 8));
@@ -119,6 +132,134 @@ TEST(ComposeFrame, ExtendedRunShowsWhatTheDisplayModeChooses) {
   EXPECT_EQ(palette[0], 1);
   EXPECT_EQ(palette[1], 2);
   EXPECT_EQ(palette[2], 3);
+}
+
+// Replays the stream on a state of its own and composes the frame of every
+// state it reaches (composing again only when the state differs, as equal
+// states give equal frames); each frame the loop writes must be byte for
+// byte that one. Also counts the frames that the loop handed on again, the
+// same bytes as the frame before.
+class ComposingReference : public FrameSink {
+ public:
+  ComposingReference(std::span<const std::uint8_t> stream,
+                     bool extended_graphics)
+      : stream_(stream), extended_graphics_(extended_graphics) {}
+
+  void write_frame(const RgbFrame& frame) override {
+    for (; applied_ < frames_ * packs_per_frame; ++applied_) {
+      apply_pack(
+          *state_,
+          SubcodePack(stream_.subspan(applied_ * pack_size).first<pack_size>()),
+          extended_graphics_);
+    }
+    if (!expected_ || *state_ != *composed_state_) {
+      expected_ = compose_frame(*state_, extended_graphics_);
+      *composed_state_ = *state_;
+    }
+    if (std::memcmp(frame.bytes().data(), expected_->bytes().data(),
+                    frame_bytes) != 0) {
+      mismatched.push_back(frames_);
+    }
+    const auto address = reinterpret_cast<std::uintptr_t>(frame.bytes().data());
+    handed_on += address == last_address_;
+    last_address_ = address;
+    display_modes.insert(state_->display_mode);
+    ++frames_;
+  }
+
+  std::vector<std::uint64_t> mismatched;
+  std::uint64_t handed_on = 0;
+  std::set<DisplayMode> display_modes;
+
+ private:
+  std::span<const std::uint8_t> stream_;
+  bool extended_graphics_;
+  std::unique_ptr<ExtendedGraphicsState> state_ =
+      std::make_unique<ExtendedGraphicsState>();
+  std::unique_ptr<ExtendedGraphicsState> composed_state_ =
+      std::make_unique<ExtendedGraphicsState>();
+  std::optional<RgbFrame> expected_;
+  std::uint64_t frames_ = 0;
+  std::uint64_t applied_ = 0;
+  std::uintptr_t last_address_ = 0;
+};
+
+// Bursts of packs between idle stretches, so that some frames follow no
+// change at all: CD+G and CD+EG instructions with random operands (tile
+// blocks mostly on screen and on enabled channels), memory control of every
+// low nibble, unknown codes and modes, and repeats of the pack before, which
+// write again the values that it wrote.
+std::vector<std::uint8_t> random_stream(std::uint32_t seed, std::size_t packs) {
+  std::mt19937 random(seed);
+  const auto below = [&](unsigned n) { return random() % n; };
+  constexpr std::uint8_t graphics_codes[] = {1, 2, 6, 20, 24, 30, 31, 38, 28};
+  std::vector<PackBytes> stream;
+  while (stream.size() < packs) {
+    for (unsigned idle = below(12); idle > 0; --idle) stream.push_back({});
+    for (unsigned burst = 1 + below(4); burst > 0; --burst) {
+      if (!stream.empty() && stream.back()[0] != 0 && below(4) == 0) {
+        stream.push_back(stream.back());
+        continue;
+      }
+      PackBytes pack;
+      for (std::uint8_t& byte : pack)
+        byte = static_cast<std::uint8_t>(random());
+      const unsigned kind = below(8);
+      pack[0] = kind < 4   ? mode_graphics
+                : kind < 7 ? mode_extended_graphics
+                           : pack[0];
+      pack[1] = pack[0] == mode_graphics ? graphics_codes[below(9)]
+                : below(3) == 0          ? 3
+                                         : static_cast<std::uint8_t>(below(64));
+      if (pack[1] == 6 || pack[1] == 14 || pack[1] == 38) {
+        pack[4] &= 0x0F;
+        pack[5] &= 0x1F;
+        pack[6] = static_cast<std::uint8_t>(below(19));
+        pack[7] = static_cast<std::uint8_t>(below(51));
+      }
+      stream.push_back(pack);
+    }
+  }
+  stream.resize(packs);
+  return stream_of(stream);
+}
+
+// Track 1 of the sample disc is a lyric page sung and scrolled away to the
+// left, track 2 one scrolled away upwards, track 3 the extended graphics.
+std::vector<std::uint8_t> sample_track(std::size_t track) {
+  static const sample_disc::SampleDisc disc = sample_disc::make_sample_disc();
+  const auto ranges = parse_toc(disc.toc);
+  const auto span = subcode_span(disc.cdg, ranges, track, track);
+  return {span.begin(), span.end()};
+}
+
+TEST(PackLoop, FramesHandedOnAreThoseAFreshCompositionGives) {
+  const struct {
+    std::string name;
+    std::vector<std::uint8_t> stream;
+  } streams[] = {{"random", random_stream(12, 3000)},
+                 {"lyric page scrolled left", sample_track(1)},
+                 {"lyric page scrolled up", sample_track(2)},
+                 {"extended graphics", sample_track(3)}};
+  for (const auto& [name, stream] : streams) {
+    for (const bool extended_graphics : {false, true}) {
+      SCOPED_TRACE(name + (extended_graphics ? ", cdeg" : ", cdg"));
+      ComposingReference reference(stream, extended_graphics);
+      const FrameCounts counts =
+          run_pack_loop(stream, extended_graphics, reference);
+      EXPECT_EQ(reference.mismatched, std::vector<std::uint64_t>{});
+      EXPECT_EQ(counts.written, (stream.size() / pack_size + 4) / 5);
+      EXPECT_EQ(counts.written - counts.composed, reference.handed_on);
+      // Every stream has stretches without a change.
+      EXPECT_GT(reference.handed_on, 0u);
+      // The frames come from every display mode, switched by memory
+      // control, in the extended runs of these two.
+      if (extended_graphics && name != "lyric page scrolled left" &&
+          name != "lyric page scrolled up") {
+        EXPECT_EQ(reference.display_modes.size(), 4u);
+      }
+    }
+  }
 }
 
 }  // namespace

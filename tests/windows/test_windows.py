@@ -195,7 +195,7 @@ class WindowsEndToEnd(unittest.TestCase):
     def in_folder(self, *parts):
         return "\\".join([self.windows_path(self.folder), *parts])
 
-    def run_program(self, arguments, **environment):
+    def run_program(self, arguments, cwd=None, **environment):
         command = [str(GLYPHREEL), *arguments]
         if WINE:
             command = [WINE, *command]
@@ -207,7 +207,7 @@ class WindowsEndToEnd(unittest.TestCase):
         # would not end until they do.
         with tempfile.TemporaryFile() as stdout, \
                 tempfile.TemporaryFile() as stderr:
-            returncode = subprocess.run(command, env=env,
+            returncode = subprocess.run(command, env=env, cwd=cwd,
                                         stdin=subprocess.DEVNULL,
                                         stdout=stdout, stderr=stderr,
                                         timeout=120).returncode
@@ -252,14 +252,15 @@ class WindowsEndToEnd(unittest.TestCase):
             paths[key] = self.windows_path(folder / f"disc.{key}")
         return paths
 
-    def run_watched(self, arguments, raw_left=None, **environment):
+    def run_watched(self, arguments, raw_left=None, cwd=None,
+                    **environment):
         """One run, with the encoder's records cleared first. Afterwards the
         folder must be as it was, but for the raw file `raw_left`, which
         must be new and is then returned with the result."""
         for record in self.records.iterdir():
             record.unlink()
         before = snapshot(self.folder)
-        result = self.run_program(arguments, **environment)
+        result = self.run_program(arguments, cwd=cwd, **environment)
         after = snapshot(self.folder)
         left = None
         if raw_left is not None:
@@ -484,6 +485,57 @@ class WindowsEndToEnd(unittest.TestCase):
                     path.write_bytes(content)
                 result, _ = self.run_watched(self.conversion(1, 3, **paths))
                 self.assert_stopped(result, pattern)
+
+    def test_inputs_larger_than_memory(self):
+        # A sparse file of 1 TiB of zeros takes no room on disk and more
+        # memory than the system gives: reading it as the image fails with
+        # ERROR_NOT_ENOUGH_MEMORY. As the table of contents, no more than
+        # 65538 bytes of it are read: its length field says 0, and the
+        # length check reports the file's size. (Not watched: that would
+        # read the file whole.)
+        size = 1 << 40
+        cases = [("img", os_error("read img file", 8)),
+                 ("toc", equality(2, size))]
+        for key, pattern in cases:
+            with self.subTest(key=key):
+                paths = self.write_disc(
+                    f"huge {key}", table_of_contents(TRACK_STARTS, LEAD_OUT),
+                    self.image, bytes(LEAD_OUT * SUBCODE_BYTES))
+                with open(self.folder / f"huge {key}" / f"disc.{key}",
+                          "wb") as huge:
+                    huge.truncate(size)
+                result = self.run_program(self.conversion(1, 3, **paths))
+                self.assert_stopped(result, pattern)
+
+    def test_paths_the_encoder_would_misread_reach_it_as_local_files(self):
+        # "-" is the encoder's standard stream and "name:rest" a URL, but
+        # a one-letter name is a drive: (raw, mp4, arguments 18 and 25).
+        cases = [("-", "pipe:o.mp4", ".\\-", ".\\pipe:o.mp4"),
+                 ("file:r.raw", "C:o.mp4", ".\\file:r.raw", "C:o.mp4")]
+        for raw, mp4, raw_argument, mp4_argument in cases:
+            with self.subTest(raw=raw, mp4=mp4):
+                result, _ = self.run_watched(
+                    self.conversion(2, 2, raw=raw, mp4=mp4), cwd=self.folder)
+                self.assert_converted(result, frames_for_sectors(7))
+                arguments = self.recorded("arguments.txt")
+                self.assertEqual((arguments[18], arguments[25]),
+                                 (raw_argument, mp4_argument))
+                self.assertEqual((self.records / "input.bin").read_bytes(),
+                                 self.image[3 * SECTOR_BYTES:
+                                            10 * SECTOR_BYTES])
+
+    @unittest.skipIf(WINE, "Wine makes no links that its programs see as "
+                           "links: CreateSymbolicLinkW does nothing")
+    def test_a_dangling_link_at_the_mp4_path_is_refused(self):
+        target = self.folder / "elsewhere.mp4"
+        try:
+            os.symlink(target, self.folder / "out.mp4")
+        except OSError as error:
+            self.skipTest(f"no right to make links here: {error}")
+        result = self.run_program(self.conversion(1, 1))
+        self.assert_fatal(result, "refusing to overwrite existing mp4 output")
+        self.assertFalse(target.exists())
+        self.assertEqual(list(self.records.iterdir()), [])
 
     def test_a_raw_file_in_a_missing_folder_cannot_be_written(self):
         result, _ = self.run_watched(self.conversion(

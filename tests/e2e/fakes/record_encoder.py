@@ -45,8 +45,12 @@ def main():
         os.remove(raw_path)
     info = {"argv": argv, "raw_exists": raw_exists, "stdin_bytes": received,
             "cwd": os.getcwd()}
-    with open(os.path.join(folder, "info.json"), "w") as out:
+    # Renamed into place whole: a test that waits for info.json to appear
+    # reads it at once.
+    partial = os.path.join(folder, "info.json.partial")
+    with open(partial, "w") as out:
         json.dump(info, out)
+    os.replace(partial, os.path.join(folder, "info.json"))
     return int(os.environ.get("GLYPHREEL_FAKE_EXIT", "0"))
 
 

@@ -1,0 +1,164 @@
+#include "import/cue_sheet.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/fatal_error.hpp"
+
+namespace glyphreel {
+namespace {
+
+TEST(CueSheet, ReadsTheSheetsRippersWrite) {
+  struct Accepted {
+    std::string text;
+    CueSheet sheet;
+    std::vector<std::uint64_t> file_sectors;
+    std::vector<TocTrack> tracks;
+  };
+  const std::vector<Accepted> accepted = {
+      // One file per track with a pregap in the second file: CRLF, a byte
+      // order mark, quoted names with blanks, the ignored commands.
+      {"\xEF\xBB\xBFREM GENRE Pop\r\nCATALOG 0000000000000\r\n"
+       "PERFORMER \"Singer\"\r\nTITLE \"Album\"\r\n\r\n"
+       "FILE \"Track 01.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n"
+       "    TITLE \"One\"\r\n    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n"
+       "    INDEX 01 00:00:00\r\n"
+       "FILE \"Track 02.bin\" BINARY\r\n  TRACK 02 AUDIO\r\n"
+       "    INDEX 00 00:00:00\r\n    INDEX 01 00:02:00\r\n",
+       {{"Track 01.bin", "Track 02.bin"},
+        {{1, false, 0, 0}, {2, false, 1, 150}}},
+       {1000, 2000},
+       {{0, false}, {1150, false}}},
+      // One file of three tracks, data first and last, keywords in lower
+      // case, INDEX 02, minutes past 99.
+      {"CDTEXTFILE \"disc.cdt\"\nfile disc.bin binary\ntrack 01 mode1/2352\n"
+       "index 01 00:00:00\nTRACK 02 AUDIO\nINDEX 00 01:00:00\n"
+       "INDEX 01 01:02:00\nINDEX 02 01:10:00\nTRACK 03 MODE2/2352\n"
+       "SONGWRITER \"Writer\"\nINDEX 01 100:00:74\n",
+       {{"disc.bin"},
+        {{1, true, 0, 0}, {2, false, 0, 4650}, {3, true, 0, 450074}}},
+       {450075},
+       {{0, true}, {4650, false}, {450074, true}}},
+      // A pregap that ends the file before its track's INDEX 01.
+      {"FILE 01.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+       "TRACK 02 AUDIO\nINDEX 00 00:50:00\nFILE 02.bin BINARY\n"
+       "INDEX 01 00:00:00\n",
+       {{"01.bin", "02.bin"}, {{1, false, 0, 0}, {2, false, 1, 0}}},
+       {4000, 3000},
+       {{0, false}, {4000, false}}},
+      // Numbers counted from a first track other than 1, tabs, a remark with
+      // an unmatched quote, no line end at the end.
+      {"REM COMMENT \"unmatched\nFILE \"a b.bin\" BINARY\n\tTRACK 03 AUDIO\n"
+       "\t\tINDEX 01 00:00:10",
+       {{"a b.bin"}, {{3, false, 0, 10}}},
+       {11},
+       {{10, false}}},
+  };
+  for (const Accepted& a : accepted) {
+    const CueSheet sheet = parse_cue_sheet(a.text, "disc.cue");
+    EXPECT_EQ(sheet, a.sheet) << a.text;
+    EXPECT_EQ(cue_tracks(sheet, a.file_sectors), a.tracks) << a.text;
+  }
+}
+
+std::string refusal(const std::string& text) {
+  try {
+    parse_cue_sheet(text, "disc.cue");
+  } catch (const FatalError& error) {
+    return error.report();
+  }
+  return "no refusal";
+}
+
+TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
+  const std::string head = "FILE a.bin BINARY\nTRACK 01 AUDIO\n";
+  const std::string one = head + "INDEX 01 00:00:00\n";
+  const std::pair<std::string, std::string> refused[] = {
+      {head + "PREGAP 00:02:00\nINDEX 01 00:00:00\n",
+       "line 3: PREGAP is not supported: the gap is in no file"},
+      {one + "POSTGAP 00:02:00\n",
+       "line 4: POSTGAP is not supported: the gap is in no file"},
+      {one + "ARRANGER \"Someone\"\n", "line 4: unknown command ARRANGER"},
+      {"TRACK 01 AUDIO\n", "line 1: TRACK before any FILE"},
+      {"FILE a.bin BINARY\nINDEX 01 00:00:00\n",
+       "line 2: INDEX before any TRACK"},
+      {"FILE \"a.bin BINARY\n", "line 1: unterminated quote"},
+      {"FILE \"a\"b BINARY\n", "line 1: no blank after the closing quote"},
+      {"FILE my song.bin BINARY\n",
+       "line 1: FILE takes a name and a type (quote a name with blanks)"},
+      {"FILE \"\" BINARY\n", "line 1: FILE has an empty name"},
+      {"FILE a.wav WAVE\n",
+       "line 1: FILE type WAVE is not supported: only a BINARY file holds raw "
+       "2352-byte sectors"},
+      {"FILE a.bin BINARY\nTRACK 01 MODE1/2048\n",
+       "line 2: TRACK mode MODE1/2048 is not supported: only AUDIO, MODE1/2352 "
+       "and MODE2/2352 tracks are raw 2352-byte sectors"},
+      {"FILE a.bin BINARY\nTRACK 1 AUDIO extra\n",
+       "line 2: TRACK takes a number and a mode"},
+      {"FILE a.bin BINARY\nTRACK 100 AUDIO\n",
+       "line 2: track number 100 is not 01 to 99"},
+      {one + "TRACK 03 AUDIO\n",
+       "line 4: TRACK 03 follows TRACK 01: track numbers count up by one"},
+      {head + "INDEX 00 00:00:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+       "line 2: TRACK 01 has no INDEX 01"},
+      {one + "INDEX 00 00:00:00\n",
+       "line 4: INDEX 00 out of order: a track's indices count up by one from "
+       "00 or 01"},
+      {head + "INDEX 02 00:00:00\n",
+       "line 3: INDEX 02 out of order: a track's indices count up by one from "
+       "00 or 01"},
+      {head + "INDEX 01\n", "line 3: INDEX takes a number and a time mm:ss:ff"},
+      {head + "INDEX 01 00:60:00\n",
+       "line 3: time 00:60:00 is not mm:ss:ff (seconds below 60, frames below "
+       "75)"},
+      {head + "INDEX 01 00:00:75\n",
+       "line 3: time 00:00:75 is not mm:ss:ff (seconds below 60, frames below "
+       "75)"},
+      {head + "INDEX 01 0:1\n",
+       "line 3: time 0:1 is not mm:ss:ff (seconds below 60, frames below 75)"},
+      {head + "INDEX 00 00:00:05\nINDEX 01 00:00:05\n",
+       "line 4: INDEX 01 at 00:00:05 does not come after the index before it "
+       "in its FILE"},
+      {one + "TRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+       "line 5: INDEX 01 at 00:00:00 does not come after the index before it "
+       "in its FILE"},
+      {"FILE a.bin BINARY\nFILE b.bin BINARY\n",
+       "line 1: FILE \"a.bin\" has no track or index"},
+      {"REM nothing else\n", "line 1: the sheet has no track"},
+      {"", "the sheet has no track"},
+      // Truncated sheets name their last line.
+      {head + "\n", "line 2: the sheet ends before TRACK 01 has an INDEX 01"},
+      {head + "INDEX 00 00:00:00",
+       "line 3: the sheet ends before TRACK 01 "
+       "has an INDEX 01"},
+      {one + "FILE \"b.bin\" BINARY\r\n",
+       "line 4: the sheet ends before FILE \"b.bin\" has a track"},
+  };
+  for (const auto& [text, message] : refused) {
+    const std::string where =
+        message.starts_with("line") ? "disc.cue " : "disc.cue: ";
+    EXPECT_EQ(refusal(text), where + message) << text;
+  }
+}
+
+TEST(CueSheet, RefusesATrackThatStartsPastItsFile) {
+  const CueSheet sheet = parse_cue_sheet(
+      "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+      "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:20\n",
+      "disc.cue");
+  EXPECT_EQ(cue_tracks(sheet, std::vector<std::uint64_t>{5, 21}),
+            (std::vector<TocTrack>{{0, false}, {25, false}}));
+  try {
+    cue_tracks(sheet, std::vector<std::uint64_t>{5, 20});
+    ADD_FAILURE() << "no refusal";
+  } catch (const FatalError& error) {
+    EXPECT_EQ(error.report(),
+              "track 2 starts at sector 20 of \"b.bin\", which holds only 20 "
+              "sectors");
+  }
+}
+
+}  // namespace
+}  // namespace glyphreel
