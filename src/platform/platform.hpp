@@ -121,4 +121,91 @@ inline std::string describe(const ExitStatus& status) {
 // Waits for the child without a time limit, then releases its handles.
 ExitStatus wait_for_child(ChildProcess& child, std::string_view step);
 
+// --- What glyphreel-import needs besides: folders, files written and read
+// in pieces, paths joined, and a child whose standard output we read.
+
+// The path as UTF-8 text for a report: on POSIX, bytes that are not UTF-8
+// become U+FFFD; on Windows, unpaired surrogates do.
+std::string display_path(const NativeString& path);
+
+// A name read from a text file (UTF-8) in native form: unchanged bytes on
+// POSIX, UTF-16 on Windows.
+NativeString native_from_utf8(std::string_view utf8);
+
+// The folder part of a path, up to and without its last separator; empty
+// for a bare name (the current folder).
+NativeString parent_folder(const NativeString& path);
+
+// `name` inside `folder`. A name that is absolute already stays as it is; an
+// empty folder is the current one.
+NativeString join_path(const NativeString& folder, const NativeString& name);
+
+// Creates the folder and every missing parent. An existing folder is fine;
+// anything else in the way is an error. Returns the folders it created,
+// outermost first, so that a failed run can take them away again.
+std::vector<NativeString> create_directories(const NativeString& path,
+                                             std::string_view step);
+
+// Removes an empty folder.
+void remove_directory(const NativeString& path, std::string_view step);
+
+// The size in bytes of the file at the path, links followed.
+std::uint64_t file_size(const NativeString& path, std::string_view step);
+
+// A file open for reading or for writing in pieces. Closed only by the
+// calls below, never by a destructor.
+struct OpenFile {
+  std::intptr_t handle = -1;  // file descriptor on POSIX, HANDLE on Windows
+  bool is_open() const { return handle != -1; }
+};
+
+// Creates a new file for writing. Like create_new_file, it fails when
+// anything, a link included, already stands at the path.
+OpenFile create_output_file(const NativeString& path, std::string_view step);
+
+// Writes every byte at the end of what was written so far.
+void append_to_file(OpenFile& file, std::span<const std::uint8_t> bytes,
+                    std::string_view step);
+
+// Opens an existing file for reading from its first byte.
+OpenFile open_input_file(const NativeString& path, std::string_view step);
+
+// Fills `into` from the file; returns the bytes read, fewer than asked only
+// at the end of the file.
+std::size_t read_from_file(OpenFile& file, std::span<std::uint8_t> into,
+                           std::string_view step);
+
+// Closes the file. A failure is reported for a file that was written (the
+// system may report a deferred write error only here); pass an empty step
+// to ignore failures, as the clean-up after a failed run does.
+void close_file(OpenFile& file, std::string_view step);
+
+// A started child process with a pipe from its standard output.
+struct OutputChild {
+  ChildProcess process;       // for wait_for_child; its input stays -1
+  std::intptr_t output = -1;  // read end of the pipe from the child's stdout
+};
+
+// Starts `program` (a bare name is looked up the platform's usual way) with
+// `arguments`, its standard output a new pipe whose read end alone stays
+// with us, standard input and standard error inherited.
+OutputChild spawn_with_output_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step);
+
+// Fills `into` from the child's output; returns the bytes read, fewer than
+// asked only when the child has closed its end.
+std::size_t read_from_child(OutputChild& child, std::span<std::uint8_t> into,
+                            std::string_view step);
+
+// Closes our end of the child's output pipe.
+void close_child_output(OutputChild& child);
+
+// Writes UTF-8 text to standard output, every byte or a failure.
+void write_standard_output(std::string_view text, std::string_view step);
+
+// True when standard error is a terminal (a console on Windows), where a
+// progress line may be redrawn in place.
+bool standard_error_is_terminal();
+
 }  // namespace glyphreel::platform

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "base/fatal_error.hpp"
 #include "platform/platform.hpp"
@@ -274,5 +275,205 @@ ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
   if (WIFSIGNALED(raw)) return ExitStatus{true, WTERMSIG(raw)};
   return ExitStatus{false, WEXITSTATUS(raw)};
 }
+
+// --- What glyphreel-import needs besides.
+
+namespace {
+
+[[noreturn]] void fail_with(std::string_view step, int code) {
+  throw FatalError::system(step, OsError{code, std::strerror(code)});
+}
+
+// Starts `program` with one end of a new pipe as its file descriptor
+// `child_fd`; returns the child and the other end, which alone stays with
+// us. Both ends close on exec; the child gets a plain copy of its end.
+std::pair<pid_t, int> spawn_with_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    int child_fd, std::string_view step) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
+  const bool child_reads = child_fd == STDIN_FILENO;
+  const int child_end = child_reads ? ends[0] : ends[1];
+  const int our_end = child_reads ? ends[1] : ends[0];
+
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 2);
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const NativeString& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  int error = 0;
+  const auto check = [&](int result) {
+    if (error == 0) error = result;
+  };
+  posix_spawn_file_actions_t actions;
+  check(posix_spawn_file_actions_init(&actions));
+  check(posix_spawn_file_actions_adddup2(&actions, child_end, child_fd));
+  posix_spawnattr_t attributes;
+  check(posix_spawnattr_init(&attributes));
+  // The child gets back the defaults of the signals we ignore.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  check(posix_spawnattr_setsigdefault(&attributes, &defaults));
+  check(posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF));
+  pid_t pid = -1;
+  if (error == 0) {
+    error = ::posix_spawnp(&pid, program.c_str(), &actions, &attributes,
+                           argv.data(), environ);
+  }
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  // Our copy of the child's end must go, or we never see the end of its
+  // output.
+  ::close(child_end);
+  if (error != 0) {
+    ::close(our_end);
+    fail_with(step, error);
+  }
+  return {pid, our_end};
+}
+
+// Reads until `into` is full or the end; repeats interrupted reads.
+std::size_t read_fully(int fd, std::span<std::uint8_t> into,
+                       std::string_view step) {
+  std::size_t used = 0;
+  while (used < into.size()) {
+    const ssize_t got = ::read(fd, into.data() + used, into.size() - used);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail(step);
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  return used;
+}
+
+}  // namespace
+
+std::string display_path(const NativeString& path) { return utf8_lossy(path); }
+
+NativeString native_from_utf8(std::string_view utf8) {
+  return NativeString(utf8);
+}
+
+NativeString parent_folder(const NativeString& path) {
+  const std::size_t last = path.find_last_of('/');
+  if (last == NativeString::npos) return {};
+  // Doubled separators before the name belong to neither part.
+  const std::size_t end = path.find_last_not_of('/', last);
+  if (end == NativeString::npos) return "/";
+  return path.substr(0, end + 1);
+}
+
+NativeString join_path(const NativeString& folder, const NativeString& name) {
+  if (folder.empty() || name.starts_with('/')) return name;
+  if (folder.ends_with('/')) return folder + name;
+  return folder + '/' + name;
+}
+
+std::vector<NativeString> create_directories(const NativeString& path,
+                                             std::string_view step) {
+  // Up to the nearest folder that exists, then the missing ones downwards.
+  std::vector<NativeString> missing;
+  NativeString at = path;
+  while (at.size() > 1 && at.ends_with('/')) at.pop_back();
+  while (!at.empty()) {
+    struct stat info {};
+    if (::stat(at.c_str(), &info) == 0) {
+      if (!S_ISDIR(info.st_mode)) fail_with(step, ENOTDIR);
+      break;
+    }
+    if (errno != ENOENT) fail(step);
+    missing.push_back(at);
+    at = parent_folder(at);
+  }
+  std::vector<NativeString> created;
+  for (std::size_t i = missing.size(); i-- > 0;) {
+    const NativeString& folder = missing[i];
+    if (::mkdir(folder.c_str(), 0777) != 0) {
+      const OsError error = last_error();
+      while (!created.empty()) {
+        (void)::rmdir(created.back().c_str());
+        created.pop_back();
+      }
+      throw FatalError::system(step, error);
+    }
+    created.push_back(folder);
+  }
+  return created;
+}
+
+void remove_directory(const NativeString& path, std::string_view step) {
+  if (::rmdir(path.c_str()) != 0) fail(step);
+}
+
+std::uint64_t file_size(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) fail(step);
+  if (S_ISDIR(info.st_mode)) fail_with(step, EISDIR);
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+OpenFile create_output_file(const NativeString& path, std::string_view step) {
+  const int fd = ::open(
+      path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) fail(step);
+  return OpenFile{fd};
+}
+
+void append_to_file(OpenFile& file, std::span<const std::uint8_t> bytes,
+                    std::string_view step) {
+  write_all(static_cast<int>(file.handle), bytes, step);
+}
+
+OpenFile open_input_file(const NativeString& path, std::string_view step) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(step);
+  return OpenFile{fd};
+}
+
+std::size_t read_from_file(OpenFile& file, std::span<std::uint8_t> into,
+                           std::string_view step) {
+  return read_fully(static_cast<int>(file.handle), into, step);
+}
+
+void close_file(OpenFile& file, std::string_view step) {
+  if (!file.is_open()) return;
+  const int result = ::close(static_cast<int>(file.handle));
+  file.handle = -1;
+  if (result != 0 && !step.empty()) fail(step);
+}
+
+OutputChild spawn_with_output_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step) {
+  const auto [pid, output] =
+      spawn_with_pipe(program, arguments, STDOUT_FILENO, step);
+  return OutputChild{ChildProcess{pid, -1}, output};
+}
+
+std::size_t read_from_child(OutputChild& child, std::span<std::uint8_t> into,
+                            std::string_view step) {
+  return read_fully(static_cast<int>(child.output), into, step);
+}
+
+void close_child_output(OutputChild& child) {
+  if (child.output >= 0) ::close(static_cast<int>(child.output));
+  child.output = -1;
+}
+
+void write_standard_output(std::string_view text, std::string_view step) {
+  write_all(STDOUT_FILENO,
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
+                      text.size()),
+            step);
+}
+
+bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 }  // namespace glyphreel::platform

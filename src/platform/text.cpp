@@ -76,4 +76,26 @@ std::optional<std::string> utf8_from_utf16(std::u16string_view units) {
   return out;
 }
 
+std::string utf8_lossy(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    // The longest valid sequence starting here, if any.
+    std::size_t length = 1;
+    while (length <= 4 && i + length <= bytes.size() &&
+           !is_valid_utf8(bytes.substr(i, length))) {
+      ++length;
+    }
+    if (length <= 4 && i + length <= bytes.size()) {
+      out.append(bytes.substr(i, length));
+      i += length;
+    } else {
+      append_utf8(out, U'\uFFFD');
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace glyphreel::platform

@@ -434,4 +434,254 @@ ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
   return ExitStatus{false, static_cast<int>(code)};
 }
 
+// --- What glyphreel-import needs besides.
+
+namespace {
+
+bool is_separator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// "C:\...", "\\server\...", "\..." or "/...": not relative to a folder.
+bool is_absolute(const NativeString& path) {
+  if (!path.empty() && is_separator(path.front())) return true;
+  return path.size() >= 3 && path[1] == L':' && is_separator(path[2]);
+}
+
+// Reads until `into` is full or the end; the writer of a pipe closing is
+// the end too.
+std::size_t read_fully(HANDLE handle, std::span<std::uint8_t> into,
+                       std::string_view step) {
+  std::size_t used = 0;
+  while (used < into.size()) {
+    const DWORD wanted = static_cast<DWORD>(
+        std::min<std::size_t>(into.size() - used, largest_transfer));
+    DWORD got = 0;
+    if (!::ReadFile(handle, into.data() + used, wanted, &got, nullptr)) {
+      if (::GetLastError() == ERROR_BROKEN_PIPE) break;
+      fail(step);
+    }
+    if (got == 0) break;
+    used += got;
+  }
+  return used;
+}
+
+}  // namespace
+
+std::string display_path(const NativeString& path) {
+  return utf8_from_wide(path.data(), path.size());
+}
+
+NativeString native_from_utf8(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int length = ::MultiByteToWideChar(
+      CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  NativeString wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                        wide.data(), length);
+  return wide;
+}
+
+NativeString parent_folder(const NativeString& path) {
+  const std::size_t last = path.find_last_of(L"\\/");
+  if (last == NativeString::npos) {
+    // "C:name" lies in the current folder of drive C.
+    return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : L"";
+  }
+  const std::size_t end = path.find_last_not_of(L"\\/", last);
+  // A root keeps its separator: "\", "C:\".
+  if (end == NativeString::npos) return path.substr(0, 1);
+  if (end == 1 && path[1] == L':') return path.substr(0, 3);
+  return path.substr(0, end + 1);
+}
+
+NativeString join_path(const NativeString& folder, const NativeString& name) {
+  if (folder.empty() || is_absolute(name)) return name;
+  if (is_separator(folder.back()) || folder.back() == L':') {
+    return folder + name;
+  }
+  return folder + L'\\' + name;
+}
+
+std::vector<NativeString> create_directories(const NativeString& path,
+                                             std::string_view step) {
+  // Up to the nearest folder that exists, then the missing ones downwards.
+  std::vector<NativeString> missing;
+  NativeString at = path;
+  while (at.size() > 1 && is_separator(at.back()) &&
+         !(at.size() == 3 && at[1] == L':')) {
+    at.pop_back();
+  }
+  while (!at.empty()) {
+    const DWORD attributes = ::GetFileAttributesW(at.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        fail(step, ERROR_ALREADY_EXISTS);
+      }
+      break;
+    }
+    const DWORD code = ::GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+      fail(step, code);
+    }
+    missing.push_back(at);
+    const NativeString parent = parent_folder(at);
+    if (parent == at) break;
+    at = parent;
+  }
+  std::vector<NativeString> created;
+  for (std::size_t i = missing.size(); i-- > 0;) {
+    const NativeString& folder = missing[i];
+    if (!::CreateDirectoryW(folder.c_str(), nullptr)) {
+      const DWORD code = ::GetLastError();
+      while (!created.empty()) {
+        ::RemoveDirectoryW(created.back().c_str());
+        created.pop_back();
+      }
+      fail(step, code);
+    }
+    created.push_back(folder);
+  }
+  return created;
+}
+
+void remove_directory(const NativeString& path, std::string_view step) {
+  if (!::RemoveDirectoryW(path.c_str())) fail(step);
+}
+
+std::uint64_t file_size(const NativeString& path, std::string_view step) {
+  // Opening a folder as a file fails (access denied), as reading it would.
+  OwnedHandle file(
+      ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) fail(step);
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size)) fail(step);
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+OpenFile create_output_file(const NativeString& path, std::string_view step) {
+  const HANDLE file = ::CreateFileW(
+      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) fail(step);
+  return OpenFile{value_of(file)};
+}
+
+void append_to_file(OpenFile& file, std::span<const std::uint8_t> bytes,
+                    std::string_view step) {
+  write_all(handle_of(file.handle), bytes, step);
+}
+
+OpenFile open_input_file(const NativeString& path, std::string_view step) {
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) fail(step);
+  return OpenFile{value_of(file)};
+}
+
+std::size_t read_from_file(OpenFile& file, std::span<std::uint8_t> into,
+                           std::string_view step) {
+  return read_fully(handle_of(file.handle), into, step);
+}
+
+void close_file(OpenFile& file, std::string_view step) {
+  if (!file.is_open()) return;
+  const BOOL closed = ::CloseHandle(handle_of(file.handle));
+  file.handle = -1;
+  if (!closed && !step.empty()) fail(step);
+}
+
+OutputChild spawn_with_output_pipe(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   std::string_view step) {
+  // Neither end is inheritable at first; then the write end alone is made
+  // so, and the handle list passes it and our own standard input and error.
+  OwnedHandle read_end;
+  OwnedHandle write_end;
+  if (!::CreatePipe(read_end.out(), write_end.out(), nullptr,
+                    wanted_pipe_size)) {
+    fail(step);
+  }
+  if (!::SetHandleInformation(write_end.get(), HANDLE_FLAG_INHERIT,
+                              HANDLE_FLAG_INHERIT)) {
+    fail(step);
+  }
+  const OwnedHandle input(inheritable_copy(STD_INPUT_HANDLE));
+  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
+  std::vector<HANDLE> inherited = {write_end.get()};
+  if (input.valid()) inherited.push_back(input.get());
+  if (error.valid()) inherited.push_back(error.get());
+  const InheritedHandles handle_list(std::move(inherited), step);
+
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof(startup);
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = input.get();
+  startup.StartupInfo.hStdOutput = write_end.get();
+  startup.StartupInfo.hStdError = error.get();
+  startup.lpAttributeList = handle_list.list();
+
+  std::wstring command_line = windows_command_line(program, arguments);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                        EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                        &startup.StartupInfo, &started)) {
+    fail(step);
+  }
+  ::CloseHandle(started.hThread);
+  // write_end closes here: the child's copy is then the only one, so its
+  // end is the end of our reads.
+  return OutputChild{ChildProcess{value_of(started.hProcess), -1},
+                     value_of(read_end.release())};
+}
+
+std::size_t read_from_child(OutputChild& child, std::span<std::uint8_t> into,
+                            std::string_view step) {
+  return read_fully(handle_of(child.output), into, step);
+}
+
+void close_child_output(OutputChild& child) {
+  if (child.output != -1) ::CloseHandle(handle_of(child.output));
+  child.output = -1;
+}
+
+void write_standard_output(std::string_view text, std::string_view step) {
+  const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    fail(step, ERROR_INVALID_HANDLE);
+  }
+  DWORD mode = 0;
+  if (!::GetConsoleMode(handle, &mode)) {
+    write_all(handle,
+              std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
+                        text.size()),
+              step);
+    return;
+  }
+  // A console shows UTF-16 whatever its code page.
+  const NativeString wide = native_from_utf8(text);
+  std::wstring_view rest = wide;
+  while (!rest.empty()) {
+    DWORD written = 0;
+    const DWORD offered = static_cast<DWORD>(
+        std::min<std::size_t>(rest.size(), largest_transfer));
+    if (!::WriteConsoleW(handle, rest.data(), offered, &written, nullptr)) {
+      fail(step);
+    }
+    if (written == 0) {
+      throw FatalError(std::string(step) + ": failed to write whole buffer");
+    }
+    rest.remove_prefix(written);
+  }
+}
+
+bool standard_error_is_terminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace glyphreel::platform

@@ -36,5 +36,19 @@ TEST(Utf16, ConvertsPairsAndRejectsUnpairedSurrogates) {
   EXPECT_FALSE(utf8_from_utf16(high_then_ascii).has_value());
 }
 
+TEST(Utf8Lossy, KeepsValidSequencesAndReplacesEachBadByte) {
+  EXPECT_EQ(utf8_lossy("disc \xC3\xA9.bin"), "disc \xC3\xA9.bin");
+  EXPECT_EQ(utf8_lossy("a\xFF"
+                       "b"),
+            "a\xEF\xBF\xBD"
+            "b");
+  // A sequence cut short: its lead byte alone is replaced, the next kept.
+  EXPECT_EQ(utf8_lossy("\xE2\x82"
+                       "c"),
+            "\xEF\xBF\xBD\xEF\xBF\xBD"
+            "c");
+  EXPECT_EQ(utf8_lossy("\xF0\x9F\x98\x80\xC0"), "\xF0\x9F\x98\x80\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace glyphreel::platform

@@ -1,0 +1,67 @@
+// The three dumps an import writes into its output folder, and the list of
+// what one run created, so that a failed run can take it all away again.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.hpp"
+
+namespace glyphreel {
+
+using platform::NativeString;
+
+inline constexpr std::string_view image_file_name = "disc.img";
+inline constexpr std::string_view subcode_file_name = "disc.cdg";
+inline constexpr std::string_view toc_file_name = "disc.toc";
+
+class ImportOutputs {
+ public:
+  explicit ImportOutputs(NativeString folder);
+
+  // A fatal stop "refusing to overwrite existing <path>" when anything, a
+  // link included, stands at the path of any of the three dumps. Writes
+  // nothing.
+  void refuse_existing() const;
+
+  // Creates the folder and its missing parents; those are remembered.
+  void create_folder();
+
+  // Creates a new file in the folder (never over anything, nor through a
+  // link) and remembers it. The reference stays valid for the run.
+  platform::OpenFile& create(std::string_view name);
+
+  // Creates a file, writes all bytes, closes it.
+  void write(std::string_view name, std::span<const std::uint8_t> bytes);
+
+  // Closes a file made by create(), reporting a deferred write error.
+  void close(platform::OpenFile& file, std::string_view name) const;
+
+  // After a failure, from the one reporting point: closes what is still
+  // open and removes every file and folder this run created, newest first.
+  // What cannot be removed is named in a warning.
+  void remove_all();
+
+  // "<folder>/<name>" as the reports show it.
+  std::string display(std::string_view name) const;
+
+ private:
+  struct Created {
+    NativeString path;
+    platform::OpenFile file;  // open while being written; -1 for folders
+    bool folder = false;
+  };
+
+  NativeString path_of(std::string_view name) const;
+
+  NativeString folder_;
+  std::deque<Created> created_;  // in the order made; deque keeps references
+};
+
+// Writes "glyphreel-import: warning: <text>" to standard error.
+void warn(std::string_view text);
+
+}  // namespace glyphreel

@@ -1,0 +1,126 @@
+#include "main/import_run.hpp"
+
+#include <new>
+#include <type_traits>
+#include <variant>
+
+#include "base/fatal_error.hpp"
+#include "disc/toc.hpp"
+#include "import/report.hpp"
+#include "main/import_progress.hpp"
+
+namespace glyphreel {
+
+namespace {
+
+// No cue sheet or control file comes near this; a larger file is something
+// else (a BIN named by mistake) and is not read into memory.
+constexpr std::uint64_t largest_text_file = 1 << 20;
+
+// The one reporting point: what the run made goes, then the reason.
+int report_failure(const FatalError& error, ImportOutputs& outputs) {
+  end_open_progress_line();
+  outputs.remove_all();
+  platform::write_standard_error(format_report("glyphreel-import", error));
+  return exit_import_failure;
+}
+
+}  // namespace
+
+std::string read_text_file(const NativeString& path, std::string_view what) {
+  const std::uint64_t size = input_size(path, what);
+  if (size > largest_text_file) {
+    throw FatalError(std::string(what) + " is " + std::to_string(size) +
+                     " bytes, more than a text file of its kind can be");
+  }
+  const std::vector<std::uint8_t> bytes =
+      platform::read_whole_file(path, "read " + std::string(what));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::uint64_t input_size(const NativeString& path, std::string_view name) {
+  return platform::file_size(path, name);
+}
+
+void print_report(const DamageReport& report, bool json) {
+  platform::write_standard_output(
+      json ? report_json(report) : report_text(report), "write report");
+}
+
+void check_dump(const CheckArguments& arguments) {
+  const std::string name = platform::display_path(arguments.cdg_path);
+  std::vector<std::uint8_t> cooked =
+      platform::read_whole_file(arguments.cdg_path, "read " + name);
+  if (cooked.size() % cdg_frame_size != 0) {
+    throw FatalError(name + " is not a whole number of 96-byte sectors (" +
+                     std::to_string(cooked.size()) + " bytes)");
+  }
+  const std::uint64_t sectors = cooked.size() / cdg_frame_size;
+  std::vector<TrackLbaRange> tracks;
+  if (arguments.toc_path) {
+    const std::string toc_name = platform::display_path(*arguments.toc_path);
+    tracks = parse_toc(
+        platform::read_whole_file(*arguments.toc_path, "read " + toc_name));
+    if (tracks.empty()) {
+      throw FatalError(toc_name + " lists no track, only the lead-out");
+    }
+    if (tracks.back().end_lba > sectors) {
+      throw FatalError(name + " ends after " + std::to_string(sectors) +
+                       " sectors, before the lead-out of " + toc_name +
+                       " at sector " + std::to_string(tracks.back().end_lba));
+    }
+  }
+  Progress progress = Progress::on_standard_error("checking the packs", 0);
+  const DamageReport report =
+      correct_packs(cooked, tracks, UncorrectablePacks::Keep);
+  progress.update(sectors);
+  progress.finish();
+  print_report(report, arguments.json);
+}
+
+int run_import(std::span<const NativeString> argv) {
+  const ImportRequest request = parse_import_arguments(argv);
+  if (std::holds_alternative<ShowUsage>(request)) {
+    platform::write_standard_error(import_usage_text);
+    return exit_import_usage;
+  }
+  // Only the writing commands fill it; checks and help leave it empty.
+  ImportOutputs outputs(std::visit(
+      [](const auto& arguments) -> NativeString {
+        if constexpr (requires { arguments.out_folder; }) {
+          return arguments.out_folder;
+        } else {
+          return {};
+        }
+      },
+      request));
+  try {
+    std::visit(
+        [&](const auto& arguments) {
+          using Arguments = std::decay_t<decltype(arguments)>;
+          if constexpr (std::is_same_v<Arguments, ShowHelp>) {
+            platform::write_standard_output(import_help_text(), "write help");
+          } else if constexpr (std::is_same_v<Arguments, ShowVersion>) {
+            platform::write_standard_output(import_version_line() + "\n",
+                                            "write version");
+          } else if constexpr (std::is_same_v<Arguments, CueArguments>) {
+            import_cue(arguments, outputs);
+          } else if constexpr (std::is_same_v<Arguments, CloneCdArguments>) {
+            import_clonecd(arguments, outputs);
+          } else if constexpr (std::is_same_v<Arguments, SongsArguments>) {
+            import_songs(arguments, outputs);
+          } else if constexpr (std::is_same_v<Arguments, CheckArguments>) {
+            check_dump(arguments);
+          }
+        },
+        request);
+    return exit_success;
+  } catch (const FatalError& error) {
+    return report_failure(error, outputs);
+  } catch (const std::bad_alloc&) {
+    // Buffers of a disc's size that could not be had are freed by now.
+    return report_failure(FatalError("out of memory"), outputs);
+  }
+}
+
+}  // namespace glyphreel

@@ -1,0 +1,45 @@
+// One run of glyphreel-import, and the run sequence of each command.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "main/import_command_line.hpp"
+#include "main/import_outputs.hpp"
+#include "subchannel/damage.hpp"
+
+namespace glyphreel {
+
+// Parses the arguments and runs the command. A wrong command line prints
+// the usage to standard error and returns 2. A failure removes what the run
+// created, reports "glyphreel-import: <reason>" on standard error and
+// returns 1. Success returns 0, uncorrectable packs or not.
+int run_import(std::span<const NativeString> argv);
+
+// The commands. Each checks all of its inputs before it writes the first
+// byte; each failure is a FatalError, and every file and folder created is
+// in `outputs` for the clean-up.
+void import_cue(const CueArguments& arguments, ImportOutputs& outputs);
+void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs);
+void import_songs(const SongsArguments& arguments, ImportOutputs& outputs);
+void check_dump(const CheckArguments& arguments);
+
+// --- Steps the commands share.
+
+// A small text file (a cue sheet, a control file) read whole; larger files
+// than any such text are refused before they are read.
+std::string read_text_file(const NativeString& path, std::string_view what);
+
+// The report, as a table or as JSON, on standard output.
+void print_report(const DamageReport& report, bool json);
+
+// The size of an input file; a failure names the file.
+std::uint64_t input_size(const NativeString& path, std::string_view name);
+
+// Bytes that move between files in one piece: 1792 sectors, about 4 MiB.
+inline constexpr std::size_t copy_chunk_size = 1792 * 2352;
+
+}  // namespace glyphreel
