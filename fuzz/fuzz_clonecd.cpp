@@ -17,6 +17,7 @@
 #include "base/fatal_error.hpp"
 #include "disc/toc.hpp"
 #include "disc/toc_writer.hpp"
+#include "finding.hpp"
 #include "import/clonecd.hpp"
 
 namespace {
@@ -26,14 +27,8 @@ using glyphreel::FatalError;
 
 constexpr std::string_view ccd_name = "fuzz.ccd";
 
-[[noreturn]] void finding(const char* what) {
-  std::fprintf(stderr, "fuzz_clonecd finding: %s\n", what);
-  std::abort();
-}
-
-void require(bool condition, const char* what) {
-  if (!condition) finding(what);
-}
+using fuzzing::finding;
+using fuzzing::require;
 
 void fuzz_one(std::string_view text) {
   CloneCdDisc disc;
@@ -78,12 +73,7 @@ void fuzz_one(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  try {
+  return fuzzing::run_case([&] {
     fuzz_one(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "fuzz_clonecd finding: unexpected exception: %s\n",
-                 error.what());
-    std::abort();
-  }
-  return 0;
+  });
 }

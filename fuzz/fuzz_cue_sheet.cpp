@@ -21,6 +21,7 @@
 #include "base/fatal_error.hpp"
 #include "disc/toc.hpp"
 #include "disc/toc_writer.hpp"
+#include "finding.hpp"
 #include "import/cue_sheet.hpp"
 
 namespace {
@@ -32,14 +33,8 @@ using glyphreel::TocTrack;
 constexpr std::string_view sheet_name = "fuzz.cue";
 constexpr std::uint64_t max_lba = 0xFFFFFFFF;
 
-[[noreturn]] void finding(const char* what) {
-  std::fprintf(stderr, "fuzz_cue_sheet finding: %s\n", what);
-  std::abort();
-}
-
-void require(bool condition, const char* what) {
-  if (!condition) finding(what);
-}
+using fuzzing::finding;
+using fuzzing::require;
 
 void check_sheet(const CueSheet& sheet) {
   require(!sheet.files.empty() && !sheet.tracks.empty(),
@@ -133,12 +128,7 @@ void fuzz_one(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  try {
+  return fuzzing::run_case([&] {
     fuzz_one(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "fuzz_cue_sheet finding: unexpected exception: %s\n",
-                 error.what());
-    std::abort();
-  }
-  return 0;
+  });
 }

@@ -14,8 +14,9 @@
 #include <exception>
 #include <span>
 
-#include "compose/rgb_frame.hpp"
 #include "base/fatal_error.hpp"
+#include "compose/rgb_frame.hpp"
+#include "finding.hpp"
 #include "packs/pack_loop.hpp"
 #include "packs/subcode_pack.hpp"
 
@@ -33,14 +34,8 @@ namespace {
 using glyphreel::FatalError;
 using glyphreel::RgbFrame;
 
-[[noreturn]] void finding(const char* what) {
-  std::fprintf(stderr, "fuzz_pack_loop finding: %s\n", what);
-  std::abort();
-}
-
-void require(bool condition, const char* what) {
-  if (!condition) finding(what);
-}
+using fuzzing::finding;
+using fuzzing::require;
 
 // Which levels a frame holds: a plane through its 16-entry table shows
 // 16 v + 8 per channel, the mixed picture that or 255 for a saturated sum,
@@ -139,12 +134,6 @@ void fuzz_one(std::span<const std::uint8_t> input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  try {
-    fuzz_one(std::span<const std::uint8_t>(data, size));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "fuzz_pack_loop finding: unexpected exception: %s\n",
-                 error.what());
-    std::abort();
-  }
-  return 0;
+  return fuzzing::run_case(
+      [&] { fuzz_one(std::span<const std::uint8_t>(data, size)); });
 }

@@ -18,6 +18,7 @@
 #include <span>
 #include <vector>
 
+#include "finding.hpp"
 #include "subchannel/damage.hpp"
 #include "subchannel/deinterleave.hpp"
 #include "subchannel/parity.hpp"
@@ -32,14 +33,8 @@ using Pack = std::array<std::uint8_t, pack_symbols>;
 constexpr std::size_t header_size = 5;
 constexpr std::size_t record = subchannel_record_size;
 
-[[noreturn]] void finding(const char* what) {
-  std::fprintf(stderr, "fuzz_subchannel finding: %s\n", what);
-  std::abort();
-}
-
-void require(bool condition, const char* what) {
-  if (!condition) finding(what);
-}
+using fuzzing::finding;
+using fuzzing::require;
 
 Pack pack_at(const Bytes& bytes, std::size_t index) {
   Pack pack;
@@ -184,12 +179,6 @@ void fuzz_one(std::span<const std::uint8_t> input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  try {
-    glyphreel::fuzz_one(std::span<const std::uint8_t>(data, size));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "fuzz_subchannel finding: unexpected exception: %s\n",
-                 error.what());
-    std::abort();
-  }
-  return 0;
+  return fuzzing::run_case(
+      [&] { glyphreel::fuzz_one(std::span<const std::uint8_t>(data, size)); });
 }

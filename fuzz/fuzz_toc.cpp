@@ -16,9 +16,10 @@
 #include <span>
 #include <vector>
 
+#include "base/fatal_error.hpp"
 #include "disc/spans.hpp"
 #include "disc/toc.hpp"
-#include "base/fatal_error.hpp"
+#include "finding.hpp"
 
 namespace {
 
@@ -29,14 +30,8 @@ using Bytes = std::span<const std::uint8_t>;
 constexpr std::size_t header_size = 2 + 2 + 8 + 8;
 constexpr std::uint64_t max_frames = 0xFFFF;
 
-[[noreturn]] void finding(const char* what) {
-  std::fprintf(stderr, "fuzz_toc finding: %s\n", what);
-  std::abort();
-}
-
-void require(bool condition, const char* what) {
-  if (!condition) finding(what);
-}
+using fuzzing::finding;
+using fuzzing::require;
 
 std::uint64_t read_be(Bytes bytes, std::size_t offset, std::size_t width) {
   std::uint64_t value = 0;
@@ -174,12 +169,5 @@ void fuzz_one(Bytes input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  try {
-    fuzz_one(Bytes(data, size));
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "fuzz_toc finding: unexpected exception: %s\n",
-                 error.what());
-    std::abort();
-  }
-  return 0;
+  return fuzzing::run_case([&] { fuzz_one(Bytes(data, size)); });
 }

@@ -5,21 +5,12 @@
 #include <vector>
 
 #include "base/fatal_error.hpp"
+#include "fatal_report.hpp"
 
 namespace glyphreel {
 namespace {
 
 const std::vector<TrackLbaRange> three_tracks = {{0, 10}, {10, 25}, {25, 40}};
-
-template <typename Action>
-std::string report_of(Action action) {
-  try {
-    action();
-  } catch (const FatalError& error) {
-    return error.report();
-  }
-  return "no fatal stop";
-}
 
 TEST(TrackIndices, StartThenEndMustNameATrack) {
   EXPECT_EQ(report_of([] { check_track_indices(three_tracks, 3, 3); }),

@@ -15,7 +15,6 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import uuid
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -36,19 +35,11 @@ SECTOR = 2352
 @unittest.skipUnless(IMPORTER.is_file() and GLYPHREEL.is_file() and
                      FAKE_DECODER.is_file() and FAKE_ENCODER.is_file(),
                      "the programs and the fakes must be built")
-class WindowsImport(unittest.TestCase):
+class WindowsImport(test_windows.ScratchFolders):
 
     @classmethod
     def setUpClass(cls):
-        if WINE:
-            prefix = Path(os.environ.get("WINEPREFIX",
-                                         Path.home() / ".wine"))
-            cls.drive = prefix / "drive_c"
-            cls.root = cls.drive / f"glyphreel-import-{uuid.uuid4().hex[:8]}"
-            cls.root.mkdir(parents=True)
-        else:
-            cls.drive = None
-            cls.root = Path(tempfile.mkdtemp(prefix="glyphreel-import-"))
+        cls.make_root("glyphreel-import")
         tools = cls.root / "tools é"
         tools.mkdir()
         shutil.copyfile(FAKE_DECODER, tools / "ffmpeg.exe")
@@ -58,19 +49,6 @@ class WindowsImport(unittest.TestCase):
                                WINEDLLOVERRIDES="mscoree,mshtml=")
         cls.environment.pop("FAKE_DECODER_EXIT", None)
         cls.environment.pop("WINEPATH", None)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.root, ignore_errors=True)
-
-    def setUp(self):
-        self.folder = self.root / f"{self._testMethodName[5:]} é 日本"
-        self.folder.mkdir()
-
-    def windows_path(self, path):
-        if self.drive is None:
-            return str(path)
-        return "C:\\" + "\\".join(Path(path).relative_to(self.drive).parts)
 
     def run_exe(self, exe, arguments, **environment):
         command = [str(exe), *[self.windows_path(a) if isinstance(a, Path)

@@ -120,23 +120,46 @@ def expected_encoder_arguments(raw_path, mp4_path):
     ]
 
 
-@unittest.skipUnless(GLYPHREEL.is_file() and FAKE_ENCODER.is_file(),
-                     "GLYPHREEL_EXE and FAKE_ENCODER_EXE must name the builds")
-class WindowsEndToEnd(unittest.TestCase):
+class ScratchFolders(unittest.TestCase):
+    """A scratch folder per test class and one per test, named so that they
+    need quoting and UTF-16. Under Wine they live on the prefix's C: drive,
+    so the programs see ordinary Windows paths."""
 
     @classmethod
-    def setUpClass(cls):
-        # Under Wine the files live on the prefix's C: drive, so the program
-        # sees ordinary Windows paths.
+    def make_root(cls, name):
         if WINE:
             prefix = Path(os.environ.get("WINEPREFIX",
                                          Path.home() / ".wine"))
             cls.drive = prefix / "drive_c"
-            cls.root = cls.drive / f"glyphreel-e2e-{uuid.uuid4().hex[:8]}"
+            cls.root = cls.drive / f"{name}-{uuid.uuid4().hex[:8]}"
             cls.root.mkdir(parents=True)
         else:
             cls.drive = None
-            cls.root = Path(tempfile.mkdtemp(prefix="glyphreel-e2e-"))
+            cls.root = Path(tempfile.mkdtemp(prefix=f"{name}-"))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def setUp(self):
+        self.folder = self.root / f"{self._testMethodName[5:]} é 日本"
+        self.folder.mkdir()
+
+    # Paths as the program sees them.
+    def windows_path(self, path):
+        if self.drive is None:
+            return str(path)
+        relative = Path(path).relative_to(self.drive)
+        return "C:\\" + "\\".join(relative.parts)
+
+
+@unittest.skipUnless(GLYPHREEL.is_file() and FAKE_ENCODER.is_file(),
+                     "GLYPHREEL_EXE and FAKE_ENCODER_EXE must name the builds")
+class WindowsEndToEnd(ScratchFolders):
+
+    @classmethod
+    def setUpClass(cls):
+        cls.make_root("glyphreel-e2e")
         # The encoder sits in a folder whose name needs quoting.
         encoder_folder = cls.root / "encoder dir é"
         encoder_folder.mkdir()
@@ -169,13 +192,8 @@ class WindowsEndToEnd(unittest.TestCase):
                            stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=120)
 
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.root, ignore_errors=True)
-
     def setUp(self):
-        self.folder = self.root / f"{self._testMethodName[5:]} é 日本"
-        self.folder.mkdir()
+        super().setUp()
         self.records = self.folder / "records"
         self.records.mkdir()
         self.image = disc_image(LEAD_OUT)
@@ -184,13 +202,6 @@ class WindowsEndToEnd(unittest.TestCase):
             bytes(LEAD_OUT * SUBCODE_BYTES))  # idle packs (mode 0)
         (self.folder / "disc.toc").write_bytes(
             table_of_contents(TRACK_STARTS, LEAD_OUT))
-
-    # Paths as the program sees them.
-    def windows_path(self, path):
-        if self.drive is None:
-            return str(path)
-        relative = Path(path).relative_to(self.drive)
-        return "C:\\" + "\\".join(relative.parts)
 
     def in_folder(self, *parts):
         return "\\".join([self.windows_path(self.folder), *parts])

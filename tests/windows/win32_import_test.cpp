@@ -10,21 +10,13 @@
 #include <vector>
 
 #include "base/fatal_error.hpp"
+#include "fatal_report.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string report_of(auto&& action) {
-  try {
-    action();
-  } catch (const FatalError& error) {
-    return error.report();
-  }
-  return "no fatal stop";
-}
 
 bool ends_with_code(const std::string& report, int code) {
   return report.ends_with(" (os error " + std::to_string(code) + ")");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/fatal_error.hpp"
+#include "fatal_report.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel::platform {
@@ -24,15 +25,6 @@ namespace fs = std::filesystem;
 bool ends_with_os_error(const std::string& report, int code) {
   return std::regex_search(report, std::regex("[^.\\s] \\(os error " +
                                               std::to_string(code) + "\\)$"));
-}
-
-std::string report_of(auto&& action) {
-  try {
-    action();
-  } catch (const FatalError& error) {
-    return error.report();
-  }
-  return "no fatal stop";
 }
 
 std::string read_bytes(const fs::path& path) {
