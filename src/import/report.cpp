@@ -38,11 +38,11 @@ std::string damaged_places(const TrackDamage& track) {
     if (!text.empty()) text += ", ";
     text += track_time(sector);
   }
-  const std::uint64_t damaged =
-      track.tally.corrected + track.tally.uncorrectable;
-  if (damaged > track.damaged_sectors.size()) {
+  // The list holds sectors, so what it leaves out is counted in sectors.
+  const std::uint64_t listed = track.damaged_sectors.size();
+  if (track.damaged_sector_count > listed) {
     if (!text.empty()) text += " and ";
-    text += std::to_string(damaged - track.damaged_sectors.size()) + " more";
+    text += std::to_string(track.damaged_sector_count - listed) + " more";
   }
   return text;
 }

@@ -81,11 +81,11 @@ DamageReport correct_packs(std::span<std::uint8_t> cooked,
       if (track) count(report.tracks[*track].tally, check, graphics);
     }
     if (track && sector_damaged) {
-      std::vector<std::uint64_t>& places =
-          report.tracks[*track].damaged_sectors;
-      if (places.size() < max_damaged_places) {
-        places.push_back(sector - tracks[*track].start_lba);
+      TrackDamage& damage = report.tracks[*track];
+      if (damage.damaged_sectors.size() < max_damaged_places) {
+        damage.damaged_sectors.push_back(sector - tracks[*track].start_lba);
       }
+      ++damage.damaged_sector_count;
     }
   }
   return report;

@@ -33,6 +33,8 @@ struct TrackDamage {
   // disc order, at most max_damaged_places of them: counted from the
   // track's first sector (75 sectors a second).
   std::vector<std::uint64_t> damaged_sectors;
+  // All the track's sectors that hold such packs, listed or not.
+  std::uint64_t damaged_sector_count = 0;
   bool operator==(const TrackDamage&) const = default;
 };
 

@@ -19,7 +19,7 @@ TEST(Report, TrackTimeCountsSeventyFiveSectorsASecond) {
 DamageReport small_report() {
   DamageReport report;
   report.tracks = {
-      {1, {12000, 3400, 11987, 8, 11, 0, 5}, {98, 150, 151, 4500, 4501}},
+      {1, {12000, 3400, 11987, 8, 11, 0, 5}, {98, 150, 151, 4500, 4501}, 13},
       {2, {600, 0, 300, 0, 0, 300, 0}, {}}};
   report.totals = {12600, 3400, 12287, 8, 11, 300, 5};
   return report;

@@ -94,8 +94,9 @@ TEST(CorrectPacks, TalliesByTrackAndTotals) {
   const ParityTally track1{12, 4, 10, 1, 1, 1, 0};
   const ParityTally track2{28, 8, 21, 5, 7, 0, 2};
   const ParityTally totals{48, 14, 37, 6, 8, 2, 3};
-  const DamageReport expected{{{1, track1, {2}}, {2, track2, {0, 1, 2, 3, 4}}},
-                              totals};
+  // Track 2 is damaged in six sectors: five are listed, all six counted.
+  const DamageReport expected{
+      {{1, track1, {2}, 1}, {2, track2, {0, 1, 2, 3, 4}, 6}}, totals};
 
   const Dump dump = damaged_dump();
   Bytes blanked = dump.read;
