@@ -10,16 +10,16 @@ namespace glyphreel {
 
 namespace {
 
-struct OptionSpec {
+struct OptionKind {
   std::string_view name;
   bool takes_value;
 };
 
-constexpr OptionSpec form_option{"--form", true};
-constexpr OptionSpec sub_start_option{"--sub-start", true};
-constexpr OptionSpec uncorrectable_option{"--uncorrectable", true};
-constexpr OptionSpec json_option{"--json", false};
-constexpr OptionSpec ffmpeg_option{"--ffmpeg", true};
+constexpr OptionKind form_option{"--form", true};
+constexpr OptionKind sub_start_option{"--sub-start", true};
+constexpr OptionKind uncorrectable_option{"--uncorrectable", true};
+constexpr OptionKind json_option{"--json", false};
+constexpr OptionKind ffmpeg_option{"--ffmpeg", true};
 
 // The arguments after the command word, split into positionals and the
 // options the command takes (a flag maps to an empty value).
@@ -27,11 +27,11 @@ struct Scanned {
   std::vector<NativeString> positionals;
   std::map<std::string_view, NativeString> options;
 
-  bool has(const OptionSpec& option) const {
+  bool has(const OptionKind& option) const {
     return options.contains(option.name);
   }
   // The option's value as text; nothing when it is not Unicode.
-  std::optional<std::string> text(const OptionSpec& option) const {
+  std::optional<std::string> text(const OptionKind& option) const {
     return platform::argument_text(options.at(option.name));
   }
 };
@@ -43,7 +43,7 @@ bool looks_like_option(const NativeString& argument) {
 // Nothing when an option is unknown to the command, repeated or lacks its
 // value.
 std::optional<Scanned> scan(std::span<const NativeString> arguments,
-                            std::initializer_list<OptionSpec> accepted) {
+                            std::initializer_list<OptionKind> accepted) {
   Scanned scanned;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (!looks_like_option(arguments[i])) {
@@ -52,17 +52,17 @@ std::optional<Scanned> scan(std::span<const NativeString> arguments,
     }
     const std::optional<std::string> option_name =
         platform::argument_text(arguments[i]);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& option : accepted) {
-      if (option_name == option.name) spec = &option;
+    const OptionKind* known = nullptr;
+    for (const OptionKind& option : accepted) {
+      if (option_name == option.name) known = &option;
     }
-    if (spec == nullptr || scanned.has(*spec)) return std::nullopt;
+    if (known == nullptr || scanned.has(*known)) return std::nullopt;
     NativeString value;
-    if (spec->takes_value) {
+    if (known->takes_value) {
       if (++i == arguments.size()) return std::nullopt;
       value = arguments[i];
     }
-    scanned.options.emplace(spec->name, value);
+    scanned.options.emplace(known->name, value);
   }
   return scanned;
 }
@@ -88,7 +88,7 @@ std::optional<std::int64_t> parse_signed(const std::string& text) {
 // The value of a word option, or nothing (a usage error) for other words.
 template <typename Value>
 std::optional<Value> word_value(
-    const Scanned& scanned, const OptionSpec& option, Value fallback,
+    const Scanned& scanned, const OptionKind& option, Value fallback,
     std::initializer_list<std::pair<std::string_view, Value>> words) {
   if (!scanned.has(option)) return fallback;
   const std::optional<std::string> text = scanned.text(option);

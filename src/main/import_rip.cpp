@@ -138,19 +138,15 @@ void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
 // sectors it must cover.
 void check_subchannel(const SubchannelSource& source,
                       std::uint64_t image_sectors) {
-  const std::uint64_t size = input_size(source.path, source.name);
-  if (size % subchannel_record_size != 0) {
-    throw FatalError(source.name +
-                     " is not a whole number of 96-byte records (" +
-                     std::to_string(size) + " bytes)");
-  }
+  const std::uint64_t records =
+      whole_units(platform::file_size(source.path, source.name), source.name,
+                  subchannel_record_size, "records");
   if (source.first_lba > 0) {
     throw FatalError(
         "the subchannel file begins after the image's first sector "
         "(--sub-start " +
         std::to_string(source.first_lba) + ")");
   }
-  const std::uint64_t records = size / subchannel_record_size;
   const std::uint64_t needed =
       subchannel_records_needed(source.first_lba, image_sectors);
   if (records < needed) {
@@ -175,12 +171,8 @@ void import_cue(const CueArguments& arguments, ImportOutputs& outputs) {
   for (const std::string& name : sheet.files) {
     ImagePiece piece{
         platform::join_path(folder, platform::native_from_utf8(name)), name, 0};
-    const std::uint64_t size = input_size(piece.path, name);
-    if (size % img_frame_size != 0) {
-      throw FatalError(name + " is not a whole number of 2352-byte sectors (" +
-                       std::to_string(size) + " bytes)");
-    }
-    piece.sectors = size / img_frame_size;
+    piece.sectors = whole_units(platform::file_size(piece.path, name), name,
+                                img_frame_size, "sectors");
     file_sectors.push_back(piece.sectors);
     rip.lead_out_lba += piece.sectors;
     rip.image.push_back(std::move(piece));
@@ -210,13 +202,9 @@ void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs) {
   const NativeString sub_path = stem + platform::native_from_ascii(".sub");
   const std::string image_name = platform::display_path(image_path);
 
-  const std::uint64_t image_size = input_size(image_path, image_name);
-  if (image_size % img_frame_size != 0) {
-    throw FatalError(image_name +
-                     " is not a whole number of 2352-byte sectors (" +
-                     std::to_string(image_size) + " bytes)");
-  }
-  const std::uint64_t image_sectors = image_size / img_frame_size;
+  const std::uint64_t image_sectors =
+      whole_units(platform::file_size(image_path, image_name), image_name,
+                  img_frame_size, "sectors");
   if (image_sectors < disc.lead_out_lba) {
     throw FatalError(image_name + " holds " + sectors_text(image_sectors) +
                      ", fewer than the first session's lead-out at sector " +
@@ -230,7 +218,8 @@ void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs) {
   rip.tracks = disc.tracks;
   rip.lead_out_lba = disc.lead_out_lba;
   // The .sub runs alongside the whole image, one record per sector.
-  const std::uint64_t sub_size = input_size(sub_path, rip.subchannel.name);
+  const std::uint64_t sub_size =
+      platform::file_size(sub_path, rip.subchannel.name);
   if (sub_size != image_sectors * subchannel_record_size) {
     throw FatalError(rip.subchannel.name + " holds " +
                      std::to_string(sub_size) + " bytes, but the image's " +

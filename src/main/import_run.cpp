@@ -28,7 +28,7 @@ int report_failure(const FatalError& error, ImportOutputs& outputs) {
 }  // namespace
 
 std::string read_text_file(const NativeString& path, std::string_view what) {
-  const std::uint64_t size = input_size(path, what);
+  const std::uint64_t size = platform::file_size(path, what);
   if (size > largest_text_file) {
     throw FatalError(std::string(what) + " is " + std::to_string(size) +
                      " bytes, more than a text file of its kind can be");
@@ -38,8 +38,14 @@ std::string read_text_file(const NativeString& path, std::string_view what) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::uint64_t input_size(const NativeString& path, std::string_view name) {
-  return platform::file_size(path, name);
+std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
+                          std::size_t unit, std::string_view word) {
+  if (bytes % unit != 0) {
+    throw FatalError(std::string(name) + " is not a whole number of " +
+                     std::to_string(unit) + "-byte " + std::string(word) +
+                     " (" + std::to_string(bytes) + " bytes)");
+  }
+  return bytes / unit;
 }
 
 void print_report(const DamageReport& report, bool json) {
@@ -51,11 +57,8 @@ void check_dump(const CheckArguments& arguments) {
   const std::string name = platform::display_path(arguments.cdg_path);
   std::vector<std::uint8_t> cooked =
       platform::read_whole_file(arguments.cdg_path, "read " + name);
-  if (cooked.size() % cdg_frame_size != 0) {
-    throw FatalError(name + " is not a whole number of 96-byte sectors (" +
-                     std::to_string(cooked.size()) + " bytes)");
-  }
-  const std::uint64_t sectors = cooked.size() / cdg_frame_size;
+  const std::uint64_t sectors =
+      whole_units(cooked.size(), name, cdg_frame_size, "sectors");
   std::vector<TrackLbaRange> tracks;
   if (arguments.toc_path) {
     const std::string toc_name = platform::display_path(*arguments.toc_path);

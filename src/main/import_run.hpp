@@ -36,8 +36,10 @@ std::string read_text_file(const NativeString& path, std::string_view what);
 // The report, as a table or as JSON, on standard output.
 void print_report(const DamageReport& report, bool json);
 
-// The size of an input file; a failure names the file.
-std::uint64_t input_size(const NativeString& path, std::string_view name);
+// How many whole `unit`-byte sectors or records (`word`) a file of `bytes`
+// holds; a length with a partial one left over is refused, naming the file.
+std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
+                          std::size_t unit, std::string_view word);
 
 // Bytes that move between files in one piece: 1792 sectors, about 4 MiB.
 inline constexpr std::size_t copy_chunk_size = 1792 * 2352;

@@ -86,7 +86,8 @@ std::vector<Song> read_songs(const SongsArguments& arguments) {
            " bytes are not a whole 24-byte pack and are dropped");
       song.graphics.resize(whole);
     }
-    input_size(pair.audio_path, song.audio_name);
+    // Asked only so that a missing audio file is named before any decoding.
+    platform::file_size(pair.audio_path, song.audio_name);
     songs.push_back(std::move(song));
   }
   // A disc holds at most so many tracks: ask the writer of the table of
