@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "disc/toc.hpp"
-#include "packs/subcode_pack.hpp"
+#include "base/subcode_pack.hpp"
 #include "sample_disc/disc.hpp"
 #include "subchannel/subchannel_encoder.hpp"
 

@@ -15,7 +15,7 @@ std::uint64_t sectors_for(std::uint64_t bytes, std::uint64_t sector_size) {
 }  // namespace
 
 std::uint64_t whole_pack_bytes(std::uint64_t size) {
-  return size - size % song_pack_size;
+  return size - size % pack_size;
 }
 
 std::uint64_t song_track_sectors(std::uint64_t audio_bytes,

@@ -8,11 +8,11 @@
 #include <span>
 #include <vector>
 
+#include "base/subcode_pack.hpp"
+
 namespace glyphreel {
 
 // A .cdg song file is a plain sequence of 24-byte packs, 300 a second.
-inline constexpr std::size_t song_pack_size = 24;
-
 // The bytes of whole packs in a graphics file of `size` bytes; a partial
 // pack at its end is dropped.
 std::uint64_t whole_pack_bytes(std::uint64_t size);

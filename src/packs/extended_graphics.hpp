@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "packs/graphics_state.hpp"
-#include "packs/subcode_pack.hpp"
+#include "base/subcode_pack.hpp"
 
 namespace glyphreel {
 

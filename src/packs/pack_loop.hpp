@@ -7,7 +7,7 @@
 
 #include "compose/rgb_frame.hpp"
 #include "packs/graphics_state.hpp"
-#include "packs/subcode_pack.hpp"
+#include "base/subcode_pack.hpp"
 
 namespace glyphreel {
 

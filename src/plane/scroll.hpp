@@ -2,7 +2,7 @@
 // applied when a frame is composed. Pixel memory never moves.
 #pragma once
 
-#include "packs/subcode_pack.hpp"
+#include "base/subcode_pack.hpp"
 #include "plane/graphics_plane.hpp"
 
 namespace glyphreel {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "base/fatal_error.hpp"
+#include "base/subcode_pack.hpp"
 #include "subchannel/parity.hpp"
 
 namespace glyphreel {
@@ -12,8 +13,6 @@ namespace {
 constexpr std::size_t sector_size = 96;
 constexpr std::size_t sector_packs = sector_size / pack_symbols;
 constexpr std::uint8_t symbol_mask = 0x3F;
-constexpr std::uint8_t mode_graphics = 9;
-constexpr std::uint8_t mode_extended_graphics = 10;
 
 void count(ParityTally& tally, PackCheck check, bool graphics) {
   ++tally.packs;

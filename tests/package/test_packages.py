@@ -25,10 +25,9 @@ from pathlib import Path
 SOURCE = Path(__file__).resolve().parents[2]
 VERSION = re.search(r"project\(glyphreel VERSION ([0-9.]+)",
                     (SOURCE / "CMakeLists.txt").read_text()).group(1)
-# The importer is packaged once its program is in the tree.
-PROGRAMS = ["glyphreel"] + (
-    ["glyphreel-import"]
-    if (SOURCE / "src/main/import_main.cpp").exists() else [])
+# Every program has its folder of src/main/.
+PROGRAMS = sorted(folder.name for folder in (SOURCE / "src/main").iterdir()
+                  if folder.is_dir())
 
 PACKAGES = Path(os.environ.get("GLYPHREEL_PACKAGES",
                                SOURCE / "build" / "packages"))

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packs/subcode_pack.hpp"
+#include "base/subcode_pack.hpp"
 #include "plane/graphics_plane.hpp"
 #include "plane/instructions.hpp"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "disc/toc.hpp"
-#include "main/command_line.hpp"
+#include "main/glyphreel/command_line.hpp"
 
 namespace glyphreel {
 

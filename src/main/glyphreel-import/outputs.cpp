@@ -1,9 +1,9 @@
-#include "main/import_outputs.hpp"
+#include "main/glyphreel-import/outputs.hpp"
 
 #include <string>
 
 #include "base/fatal_error.hpp"
-#include "main/import_progress.hpp"
+#include "main/glyphreel-import/progress.hpp"
 
 namespace glyphreel {
 

@@ -10,8 +10,8 @@
 #include "disc/toc_writer.hpp"
 #include "encoder/literal_path.hpp"
 #include "import/songs.hpp"
-#include "main/import_progress.hpp"
-#include "main/import_run.hpp"
+#include "main/glyphreel-import/progress.hpp"
+#include "main/glyphreel-import/run.hpp"
 
 namespace glyphreel {
 

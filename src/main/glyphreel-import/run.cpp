@@ -1,4 +1,4 @@
-#include "main/import_run.hpp"
+#include "main/glyphreel-import/run.hpp"
 
 #include <new>
 #include <type_traits>
@@ -7,7 +7,7 @@
 #include "base/fatal_error.hpp"
 #include "disc/toc.hpp"
 #include "import/report.hpp"
-#include "main/import_progress.hpp"
+#include "main/glyphreel-import/progress.hpp"
 
 namespace glyphreel {
 

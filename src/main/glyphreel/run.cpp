@@ -1,9 +1,9 @@
-#include "main/run.hpp"
+#include "main/glyphreel/run.hpp"
 
 #include "base/fatal_error.hpp"
 #include "disc/spans.hpp"
 #include "encoder/encoder.hpp"
-#include "main/load_inputs.hpp"
+#include "main/glyphreel/load_inputs.hpp"
 #include "packs/pack_loop.hpp"
 #include "platform/platform.hpp"
 

@@ -1,4 +1,4 @@
-#include "main/command_line.hpp"
+#include "main/glyphreel/command_line.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace glyphreel {
 namespace {
 
 std::vector<NativeString> command_line(std::vector<NativeString> tail) {
-  std::vector<NativeString> argv = {"glyphreel", "d.img", "d.cdg", "d.toc",
+  std::vector<NativeString> argv = {"glyphreel", "d.img",  "d.cdg", "d.toc",
                                     "t.raw",     "ffmpeg", "o.mp4"};
   argv.insert(argv.end(), tail.begin(), tail.end());
   return argv;
@@ -44,50 +44,21 @@ TEST(ParseArguments, OnlyEightOrNineArgumentsAreARun) {
   EXPECT_EQ(eight->end_track, 4u);
   EXPECT_FALSE(eight->extended_graphics);
 
-  EXPECT_TRUE(parse_arguments(command_line({"1", "1", "cdeg"}))
-                  ->extended_graphics);
-  EXPECT_FALSE(parse_arguments(command_line({"1", "1", "cdg"}))
-                   ->extended_graphics);
+  EXPECT_TRUE(
+      parse_arguments(command_line({"1", "1", "cdeg"}))->extended_graphics);
+  EXPECT_FALSE(
+      parse_arguments(command_line({"1", "1", "cdg"}))->extended_graphics);
 }
 
 TEST(ParseArguments, PathsAreKeptAsTheyCame) {
   // Paths are bytes: not text, not validated.
   const std::vector<NativeString> argv = {"g", "a b\xff", "\n", "", "r",
-                                          "f", "m", "1", "1"};
+                                          "f", "m",       "1",  "1"};
   const auto parsed = parse_arguments(argv);
   ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->img_path, "a b\xff");
   EXPECT_EQ(parsed->cdg_path, "\n");
   EXPECT_EQ(parsed->toc_path, "");
-}
-
-TEST(ParseDecimal, AcceptsDigitsWithOneLeadingPlus) {
-  EXPECT_EQ(parse_decimal_u64("5").value, 5u);
-  EXPECT_EQ(parse_decimal_u64("+5").value, 5u);
-  EXPECT_EQ(parse_decimal_u64("05").value, 5u);
-  EXPECT_EQ(parse_decimal_u64("007").value, 7u);
-  EXPECT_EQ(parse_decimal_u64("+0").value, 0u);
-  const ParsedNumber max = parse_decimal_u64("18446744073709551615");
-  EXPECT_FALSE(max.fault.has_value());
-  EXPECT_EQ(max.value, 18446744073709551615u);
-}
-
-TEST(ParseDecimal, NamesTheFirstFaultMet) {
-  const auto fault = [](std::string_view text) {
-    return parse_decimal_u64(text).fault;
-  };
-  EXPECT_EQ(fault(""), NumberFault::Empty);
-  EXPECT_EQ(fault("+"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("-"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("-5"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault(" 5"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("5 "), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("++5"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("1_000"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("0x10"), NumberFault::InvalidDigit);
-  EXPECT_EQ(fault("18446744073709551616"), NumberFault::PosOverflow);
-  EXPECT_EQ(fault("99999999999999999999a"), NumberFault::PosOverflow);
-  EXPECT_EQ(fault("9a9999999999999999999"), NumberFault::InvalidDigit);
 }
 
 TEST(ParseArguments, TrackNumbersAreCheckedInOrderBeforeTheMode) {
@@ -112,16 +83,6 @@ TEST(ParseArguments, ModeIsComparedByteForByte) {
             "unknown mode \"cdg \", expected \"cdg\" or \"cdeg\"");
   EXPECT_EQ(report_of(command_line({"1", "1", "\xc3\x28"})),
             "bad unicode in mode");
-}
-
-TEST(QuoteArgument, EscapesQuotesBackslashesAndControlCharacters) {
-  EXPECT_EQ(quote_argument("cdg"), "\"cdg\"");
-  EXPECT_EQ(quote_argument("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(quote_argument(std::string("\t\r\n\0", 4)), "\"\\t\\r\\n\\0\"");
-  EXPECT_EQ(quote_argument("\x1b[m\x7f"), "\"\\u{1b}[m\\u{7f}\"");
-  EXPECT_EQ(quote_argument("\xc2\x85"), "\"\\u{85}\"");          // C1 control
-  EXPECT_EQ(quote_argument("\xe2\x80\x8b"), "\"\\u{200b}\"");    // zero-width space
-  EXPECT_EQ(quote_argument("caf\xc3\xa9 \xe6\x97\xa5"), "\"caf\xc3\xa9 \xe6\x97\xa5\"");
 }
 
 }  // namespace

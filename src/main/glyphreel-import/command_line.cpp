@@ -1,10 +1,10 @@
-#include "main/import_command_line.hpp"
+#include "main/glyphreel-import/command_line.hpp"
 
 #include <limits>
 #include <map>
 
 #include "base/version.hpp"
-#include "main/command_line.hpp"
+#include "base/text.hpp"
 
 namespace glyphreel {
 

@@ -1,4 +1,4 @@
-#include "main/import_command_line.hpp"
+#include "main/glyphreel-import/command_line.hpp"
 
 #include <gtest/gtest.h>
 

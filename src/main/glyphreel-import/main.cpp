@@ -1,6 +1,6 @@
 // The glyphreel-import executable: everything but this lives in
 // glyphreel_core.
-#include "main/import_run.hpp"
+#include "main/glyphreel-import/run.hpp"
 #include "platform/platform.hpp"
 
 int main(int argc, char** argv) {

@@ -1,5 +1,5 @@
 // The glyphreel executable: everything but this lives in glyphreel_core.
-#include "main/run.hpp"
+#include "main/glyphreel/run.hpp"
 #include "platform/platform.hpp"
 
 int main(int argc, char** argv) {

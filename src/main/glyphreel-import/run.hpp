@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "main/import_command_line.hpp"
-#include "main/import_outputs.hpp"
+#include "main/glyphreel-import/command_line.hpp"
+#include "main/glyphreel-import/outputs.hpp"
 #include "subchannel/damage.hpp"
 
 namespace glyphreel {

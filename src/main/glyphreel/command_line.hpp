@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel {
@@ -34,19 +35,6 @@ struct RunArguments {
 // track numbers and modes are fatal stops, checked in argument order.
 std::optional<RunArguments> parse_arguments(std::span<const NativeString> argv);
 
-// Why a text is not an unsigned 64-bit decimal number.
-enum class NumberFault : std::uint8_t { Empty, InvalidDigit, PosOverflow };
-
-std::string_view name(NumberFault fault);
-
-// Reads an unsigned 64-bit decimal number: one optional leading '+', then
-// ASCII digits only. The first fault met from left to right decides.
-struct ParsedNumber {
-  std::uint64_t value = 0;
-  std::optional<NumberFault> fault;
-};
-ParsedNumber parse_decimal_u64(std::string_view text);
-
 // A track number argument (`which` is "start_track" or "end_track"): valid
 // Unicode, a decimal number, at least 1. Anything else is a fatal stop.
 std::uint64_t parse_track_number(const NativeString& argument,
@@ -54,9 +42,5 @@ std::uint64_t parse_track_number(const NativeString& argument,
 
 // The mode argument: "cdg" gives false, "cdeg" true, compared byte for byte.
 bool parse_mode(const NativeString& argument);
-
-// The text between double quotes, with quotes, backslashes and control
-// characters escaped, as reports show an argument.
-std::string quote_argument(std::string_view utf8_text);
 
 }  // namespace glyphreel

@@ -1,4 +1,4 @@
-#include "main/load_inputs.hpp"
+#include "main/glyphreel/load_inputs.hpp"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "main/import_progress.hpp"
+#include "main/glyphreel-import/progress.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include "disc/toc_writer.hpp"
 #include "import/clonecd.hpp"
 #include "import/cue_sheet.hpp"
-#include "main/import_progress.hpp"
-#include "main/import_run.hpp"
+#include "main/glyphreel-import/progress.hpp"
+#include "main/glyphreel-import/run.hpp"
 #include "subchannel/deinterleave.hpp"
 
 namespace glyphreel {

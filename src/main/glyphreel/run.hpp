@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "main/command_line.hpp"
+#include "main/glyphreel/command_line.hpp"
 
 namespace glyphreel {
 
