@@ -84,6 +84,12 @@ bool path_or_link_exists(const NativeString& path, std::string_view step);
 
 void delete_file(const NativeString& path, std::string_view step);
 
+// Gives the file at `from` the name `to` in one step, replacing what stands
+// at `to`: a reader sees either the old file or the whole new one. Both
+// paths are in the same folder.
+void rename_file(const NativeString& from, const NativeString& to,
+                 std::string_view step);
+
 // A started child process with a pipe into its standard input.
 struct ChildProcess {
   std::intptr_t process = -1;  // process id on POSIX, process HANDLE on Windows

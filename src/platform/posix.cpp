@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -261,6 +262,11 @@ bool path_or_link_exists(const NativeString& path, std::string_view step) {
 
 void delete_file(const NativeString& path, std::string_view step) {
   if (::unlink(path.c_str()) != 0) fail(step);
+}
+
+void rename_file(const NativeString& from, const NativeString& to,
+                 std::string_view step) {
+  if (::rename(from.c_str(), to.c_str()) != 0) fail(step);
 }
 
 ChildProcess spawn_with_input_pipe(const NativeString& program,

@@ -426,6 +426,14 @@ void delete_file(const NativeString& path, std::string_view step) {
   if (!::DeleteFileW(path.c_str())) fail(step);
 }
 
+void rename_file(const NativeString& from, const NativeString& to,
+                 std::string_view step) {
+  if (!::MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    fail(step);
+  }
+}
+
 ChildProcess spawn_with_input_pipe(const NativeString& program,
                                    const std::vector<NativeString>& arguments,
                                    std::string_view step) {
