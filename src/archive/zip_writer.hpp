@@ -1,0 +1,26 @@
+// Writing song zips as karaoke players load them: a few members, each
+// stored or compressed with Deflate, readable by every ordinary zip tool.
+// Pure: the caller writes the bytes through the platform layer.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace glyphreel {
+
+struct ZipMember {
+  std::string name;  // UTF-8; flagged as such when it is not plain ASCII
+  std::span<const std::uint8_t> bytes;
+  bool deflate = true;  // false: stored, for data that is compressed already
+};
+
+// The whole archive: local headers and data in member order, the central
+// directory, the end record (Zip64 records only where sizes need them).
+// Every member carries `dos_time` (MS-DOS date in the high 16 bits, time in
+// the low), so the same members always make the same bytes.
+std::vector<std::uint8_t> zip_archive(std::span<const ZipMember> members,
+                                      std::uint32_t dos_time);
+
+}  // namespace glyphreel
