@@ -102,7 +102,7 @@ SongScan scan_song_files(std::span<const FoundFile> files) {
   // name, in a fixed order.
   std::map<std::pair<std::size_t, NativeString>, Group<FoundFile>> groups;
   for (const FoundFile& file : files) {
-    if (file.how != Found::Named && has_ignored_part(file.name)) continue;
+    if (file.how == Found::InFolder && has_ignored_part(file.name)) continue;
     const std::string extension = lower_extension(file.name);
     const bool graphics = extension == graphics_extension;
     if (file.how == Found::Named && !graphics && extension != zip_extension) {

@@ -78,8 +78,8 @@ std::string lower_extension(std::string_view name);
 // Pairs the files by folder and name: each .cdg with the audio file of the
 // same name (extensions compared without regard to case), zips set aside
 // for their directories, and every .cdg or audio file of a folder that
-// finds no partner a failure. Parts of `name` that ignored_in_collection
-// passes over leave a found file out.
+// finds no partner a failure. A file below a SOURCE folder with a part that
+// ignored_in_collection passes over is left out.
 SongScan scan_song_files(std::span<const FoundFile> files);
 
 // The songs in one zip from its directory: pairs at any depth, by folder and
