@@ -170,15 +170,16 @@ SongResult convert_song(const Song& song, const ConvertSettings& settings) {
     platform::create_new_file(
         temporaries.video, {},
         "create " + platform::display_path(temporaries.video));
-    const SongInputs inputs = read_inputs(song, temporaries);
+    SongInputs inputs = read_inputs(song, temporaries);
     LibraryVideo video;
     video.audio_path = inputs.audio_path;
     video.video_path = temporaries.video;
     video.scale = settings.scale;
     video.pad_16_9 = settings.pad_16_9;
     video.copy_audio = audio_is_copied(song.audio_extension());
-    const std::uint64_t frames = make_song_video(
-        settings.ffmpeg_path, video, inputs.graphics, temporaries.log);
+    const std::uint64_t frames =
+        make_song_video(settings.ffmpeg_path, video, std::move(inputs.graphics),
+                        temporaries.log);
     platform::rename_file(temporaries.video, output,
                           "rename " +
                               platform::display_path(temporaries.video) +

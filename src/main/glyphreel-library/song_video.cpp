@@ -1,9 +1,5 @@
 #include "main/glyphreel-library/song_video.hpp"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,37 +58,7 @@ class EncoderInput : public FrameSink {
   platform::ChildProcess& child_;
 };
 
-// The frames of the graphics, then the last one held.
-void feed_frames(FrameSink& encoder, std::span<const std::uint8_t> graphics,
-                 std::uint64_t frames) {
-  const std::uint64_t packs = graphics.size() / pack_size;
-  const std::uint64_t graphics_frames = video_frames(packs, 0);
-  const bool extended = has_extended_graphics(graphics);
-  HoldingSink sink(encoder,
-                   graphics_frames == 0 ? frames : graphics_frames - 1);
-  run_pack_loop(graphics, extended, sink);
-  const auto blank_state = std::make_unique<ExtendedGraphicsState>();
-  sink.hold_until(frames, compose_frame(*blank_state, extended));
-}
-
 }  // namespace
-
-void HoldingSink::write_frame(const RgbFrame& frame) {
-  next_.write_frame(frame);
-  if (written_ == last_index_) {
-    kept_.emplace();
-    std::memcpy(kept_->data(), frame.bytes().data(), frame_bytes);
-  }
-  ++written_;
-}
-
-void HoldingSink::hold_until(std::uint64_t frames, const RgbFrame& blank) {
-  const RgbFrame& held = kept_ ? *kept_ : blank;
-  while (written_ < frames) {
-    next_.write_frame(held);
-    ++written_;
-  }
-}
 
 std::uint64_t audio_samples(const NativeString& ffmpeg_path,
                             const NativeString& audio_path,
@@ -126,7 +92,7 @@ std::uint64_t audio_samples(const NativeString& ffmpeg_path,
 
 std::uint64_t make_song_video(const NativeString& ffmpeg_path,
                               const LibraryVideo& video,
-                              std::span<const std::uint8_t> graphics,
+                              std::vector<std::uint8_t> graphics,
                               const NativeString& log_path) {
   const std::uint64_t samples =
       audio_samples(ffmpeg_path, video.audio_path, log_path);
@@ -138,9 +104,12 @@ std::uint64_t make_song_video(const NativeString& ffmpeg_path,
   platform::ChildProcess child = platform::spawn_logged_with_input_pipe(
       ffmpeg_path, library_encoder_arguments(video), log_path,
       "spawn ffmpeg child");
+  // Idle packs change nothing: the loop hands the last frame on again.
+  const bool extended = has_extended_graphics(graphics);
+  graphics.resize(frames * packs_per_frame * pack_size, 0);
   EncoderInput encoder(child);
   try {
-    feed_frames(encoder, graphics, frames);
+    run_pack_loop(graphics, extended, encoder);
   } catch (...) {
     // An encoder that stopped reading says why in its log.
     platform::close_child_input(child);
