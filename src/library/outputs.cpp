@@ -69,7 +69,10 @@ NativeString temporary_name(const NativeString& video_name,
   std::string tail = "." + owner.host + "." + std::to_string(owner.process) +
                      std::string(marker) +
                      std::string(kind_words[static_cast<std::size_t>(kind)]);
-  if (kind == TemporaryKind::Audio) tail += "." + std::string(audio_extension);
+  if (kind == TemporaryKind::Audio) {
+    tail += '.';
+    tail += audio_extension;
+  }
   return platform::native_from_ascii(".") + video_name +
          platform::native_from_ascii(tail);
 }

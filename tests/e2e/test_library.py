@@ -14,6 +14,7 @@ import socket
 import subprocess
 import time
 import unittest
+import zipfile
 from pathlib import Path
 
 from harness import (FAKES, FRAME_BYTES, PACK_SIZE, RECORD_ENCODER,
@@ -24,6 +25,7 @@ from import_helpers import graphics_disc
 LIBRARY_FFMPEG = FAKES / "library_ffmpeg.py"
 FFMPEG = shutil.which("ffmpeg")
 FFPROBE = shutil.which("ffprobe")
+SEVEN_ZIP = shutil.which("7z")
 
 USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
          "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
@@ -276,6 +278,87 @@ class WorkersTest(LibraryTestCase):
             {"skipped"})
         self.assert_each_converted_once()
 
+
+class ZipTest(LibraryTestCase):
+
+    def zip(self, name, members, compression=zipfile.ZIP_DEFLATED):
+        with zipfile.ZipFile(self.source / name, "w", compression) as made:
+            for member, data in members.items():
+                made.writestr(member, data)
+        return self.source / name
+
+    def test_songs_in_zips_are_read_from_their_members(self):
+        one = packs_of(10, 1)
+        extended = packs_of(10, 2, extended=True)
+        self.zip("Single.zip", {"Single/Song.cdg": one,
+                                "Single/Song.mp3": bytes(2 * 735 * 20),
+                                "__MACOSX/Single/._Song.cdg": b"mac"},
+                 zipfile.ZIP_STORED)
+        self.zip("Two.zip", {"A.cdg": extended, "A.ogg": bytes(10),
+                             "B.CDG": one, "B.wav": bytes(10),
+                             "C.cdg": one})
+        self.zip("Empty.zip", {"notes.txt": b"no song"})
+        damaged = bytearray(self.zip("Damaged.zip", {"D.cdg": one,
+                                                     "D.mp3": bytes(10)},
+                                     zipfile.ZIP_STORED).read_bytes())
+        damaged[damaged.index(one[8 * PACK_SIZE:9 * PACK_SIZE])] ^= 0xFF
+        (self.source / "Damaged.zip").write_bytes(damaged)
+        (self.source / "Truncated.zip").write_bytes(damaged[:100])
+        results = self.tmp / "results.json"
+        result = self.library(self.source, "--out", self.out, "--results",
+                              results)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        lines = [json.loads(line) for line in
+                 results.read_text().splitlines()]
+        outcome = {(Path(line["source"]).name, line["output"] and
+                    str(Path(line["output"]).relative_to(self.out))):
+                   line["status"] for line in lines}
+        self.assertEqual(outcome, {
+            ("Single.zip", "Single.mp4"): "converted",
+            ("Two.zip", "Two/A.mp4"): "converted",
+            ("Two.zip", "Two/B.mp4"): "converted",
+            ("Two.zip: C.cdg", ""): "failed",
+            ("Empty.zip", ""): "failed",
+            ("Damaged.zip", "Damaged.mp4"): "failed",
+            ("Truncated.zip", ""): "failed",
+        })
+        # The members' graphics, held to their audio, and the extended
+        # ones in "cdeg" mode; a zip's audio goes to ffmpeg as a temporary.
+        self.assertEqual(len(self.frames_sent("Single.mp4")),
+                         20 * FRAME_BYTES)
+        zipped = {video: self.frames_sent(video) for video in
+                  ("A.mp4", "B.mp4")}
+        plain = self.tmp / "plain"
+        plain.mkdir()
+        self.song("A", extended, 5, folder=plain)
+        self.song("B", one, 5, folder=plain)
+        again = self.library(plain, "--out", self.tmp / "plain-out")
+        self.assertEqual(again.returncode, 0, again.stderr)
+        for video, frames in zipped.items():
+            self.assertEqual(self.frames_sent(video), frames)
+        audio = self.encoded("Single.mp4")[0]["argv"][11]
+        self.assertRegex(Path(audio).name,
+                         r"^\.Single\.mp4\..+\.\d+\.glyphreel-audio\.mp3$")
+        self.assertEqual(sorted(tree(self.out)),
+                         ["Single.mp4", "Two", "Two/A.mp4", "Two/B.mp4"])
+
+    @unittest.skipUnless(SEVEN_ZIP, "7z must be on PATH")
+    def test_a_deflate64_zip_from_7_zip(self):
+        # Long repeats far apart, so that the codes Deflate lacks occur.
+        packs = packs_of(400, 5) * 2
+        (self.tmp / "Song.cdg").write_bytes(packs)
+        (self.tmp / "Song.mp3").write_bytes(bytes(100))
+        subprocess.run([SEVEN_ZIP, "a", "-tzip", "-mm=Deflate64",
+                        self.source / "Song.zip", self.tmp / "Song.cdg",
+                        self.tmp / "Song.mp3"], check=True,
+                       stdout=subprocess.DEVNULL, timeout=120)
+        result = self.library(self.source, "--out", self.out)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        zipped = self.frames_sent("Song.mp4")
+        direct = self.library(self.tmp / "Song.cdg", "--out",
+                              self.tmp / "direct")
+        self.assertEqual(direct.returncode, 0, direct.stderr)
+        self.assertEqual(self.frames_sent("Song.mp4"), zipped)
 
 class ListAndCommandLineTest(LibraryTestCase):
 

@@ -95,7 +95,11 @@ void RunStatus::draw_locked() {
 
 void RunStatus::clear_line_locked() {
   if (drawn_ == 0) return;
-  platform::write_standard_error("\r" + std::string(drawn_, ' ') + "\r");
+  // Blanks between two carriage returns.
+  std::string blank(drawn_ + 2, ' ');
+  blank.front() = '\r';
+  blank.back() = '\r';
+  platform::write_standard_error(blank);
   drawn_ = 0;
 }
 
