@@ -113,12 +113,16 @@ std::optional<ParsedTemporary> parse_temporary(const NativeString& name) {
   return parsed;
 }
 
-bool is_stale_temporary(const TemporaryOwner& temporary,
-                        const TemporaryOwner& us,
+bool is_stale_temporary(const TemporaryOwner& temporary, std::string_view host,
                         const std::function<bool(std::uint64_t)>& running) {
-  if (temporary.host != us.host) return false;
-  if (temporary.process == us.process) return false;
-  return !running(temporary.process);
+  return temporary.host == host && !running(temporary.process);
+}
+
+bool temporary_in_use(const TemporaryOwner& temporary, std::string_view host,
+                      const std::function<bool(std::uint64_t)>& running,
+                      std::uint64_t seconds_unchanged) {
+  if (temporary.host == host) return running(temporary.process);
+  return seconds_unchanged < abandoned_after_seconds;
 }
 
 }  // namespace glyphreel

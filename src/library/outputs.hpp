@@ -7,7 +7,8 @@
 // audio to ".glyphreel-audio.<extension>" of the same stem. The host and
 // the process in the name say whose they are: a run removes only those of
 // its own host whose process has ended, so workers on other machines that
-// share the output folder never lose a file they are writing.
+// share the output folder never lose a file they are writing; a song whose
+// temporary another worker is writing is left to that worker.
 #pragma once
 
 #include <cstdint>
@@ -58,9 +59,21 @@ struct ParsedTemporary {
 std::optional<ParsedTemporary> parse_temporary(const NativeString& name);
 
 // Whether a temporary is left from a run that has ended: ours to remove.
-// Only one of this host whose process is not running (and is not us).
-bool is_stale_temporary(const TemporaryOwner& temporary,
-                        const TemporaryOwner& us,
+// Only one of this host (`host`, a host_label) whose process is not
+// `running`. A run asks at its start, before it writes any temporary, so
+// one with its own process id is stale too: an earlier process had the id.
+bool is_stale_temporary(const TemporaryOwner& temporary, std::string_view host,
                         const std::function<bool(std::uint64_t)>& running);
+
+// A temporary of another host that has not changed for this long belongs
+// to a worker that stopped: an encoder writes its video as it goes.
+inline constexpr std::uint64_t abandoned_after_seconds = 60 * 60;
+
+// Whether a temporary (not ours) stands for a song that another worker is
+// converting now: one of this host whose process is `running`, or one of
+// another host that changed within abandoned_after_seconds.
+bool temporary_in_use(const TemporaryOwner& temporary, std::string_view host,
+                      const std::function<bool(std::uint64_t)>& running,
+                      std::uint64_t seconds_unchanged);
 
 }  // namespace glyphreel

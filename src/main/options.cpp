@@ -1,5 +1,7 @@
 #include "main/options.hpp"
 
+#include "base/version.hpp"
+
 namespace glyphreel {
 
 namespace {
@@ -21,6 +23,15 @@ const OptionKind* short_option(const std::optional<std::string>& text,
 }
 
 }  // namespace
+
+std::string version_line(std::string_view program) {
+  return std::string(program) + " " + std::string(version);
+}
+
+std::string help_text(std::string_view usage, std::string_view program) {
+  return std::string(usage) + version_line(program) +
+         ", free software under the MIT licence\n";
+}
 
 std::optional<ScannedOptions> scan_options(
     std::span<const NativeString> arguments,

@@ -17,6 +17,12 @@ namespace glyphreel {
 
 using platform::NativeString;
 
+// "<program> 0.2.0": the line that --version prints.
+std::string version_line(std::string_view program);
+
+// The usage, then the version and the licence: what --help prints.
+std::string help_text(std::string_view usage, std::string_view program);
+
 // An option a command takes: "--name", or a single-dash letter such as
 // "-j", which also takes its value joined to it ("-j4").
 struct OptionKind {

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <new>
 #include <utility>
@@ -595,6 +596,15 @@ OutputChild spawn_logged_with_output_pipe(
   const auto [pid, output] =
       spawn_logged(program, arguments, STDOUT_FILENO, log_path, step);
   return OutputChild{ChildProcess{pid, -1}, output};
+}
+
+std::uint64_t seconds_since_modified(const NativeString& path,
+                                     std::string_view step) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) fail(step);
+  const std::time_t now = std::time(nullptr);
+  return now > info.st_mtime ? static_cast<std::uint64_t>(now - info.st_mtime)
+                             : 0;
 }
 
 OpenFile open_file_for_appending(const NativeString& path,

@@ -838,6 +838,23 @@ OutputChild spawn_logged_with_output_pipe(
   return OutputChild{ChildProcess{value_of(process), -1}, value_of(output)};
 }
 
+std::uint64_t seconds_since_modified(const NativeString& path,
+                                     std::string_view step) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    fail(step);
+  }
+  FILETIME now_time{};
+  ::GetSystemTimeAsFileTime(&now_time);
+  // Both in 100-nanosecond steps.
+  const auto ticks = [](const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  };
+  const std::uint64_t now = ticks(now_time);
+  const std::uint64_t changed = ticks(data.ftLastWriteTime);
+  return now > changed ? (now - changed) / 10000000 : 0;
+}
+
 OpenFile open_file_for_appending(const NativeString& path,
                                  std::string_view step) {
   const HANDLE file = ::CreateFileW(

@@ -191,19 +191,24 @@ class FailureTest(LibraryTestCase):
 class ResumeTest(LibraryTestCase):
 
     def test_existing_videos_are_skipped_and_stale_temporaries_cleared(self):
-        for name in ("A", "B", "C"):
+        for name in "ABCD":
             self.song(name, packs_of(4, 1), 735)
         results = self.tmp / "results.json"
         first = self.library(self.source, "--out", self.out)
         self.assertEqual(first.returncode, 0, first.stderr)
-        # A left by a run of this host that ended, B being made elsewhere.
+        # A left by a run of this host that ended, B being made elsewhere,
+        # C left elsewhere two hours ago.
         ended = subprocess.Popen(["true"])
         ended.wait()
         ours = f".A.mp4.{host_label()}.{ended.pid}.glyphreel-video"
         theirs = ".B.mp4.elsewhere.1.glyphreel-video"
-        for video, temporary in (("A", ours), ("B", theirs)):
+        abandoned = ".C.mp4.elsewhere.2.glyphreel-video"
+        for video, temporary in (("A", ours), ("B", theirs),
+                                 ("C", abandoned)):
             (self.out / f"{video}.mp4").unlink()
             (self.out / temporary).write_bytes(b"partial")
+        two_hours_ago = time.time() - 7200
+        os.utime(self.out / abandoned, (two_hours_ago, two_hours_ago))
         second = self.library(self.source, "--out", self.out, "--results",
                               results)
         self.assertEqual(second.returncode, 0, second.stderr)
@@ -213,11 +218,13 @@ class ResumeTest(LibraryTestCase):
              lines.items()},
             {"A": ("converted", None),
              "B": ("skipped", "being converted by elsewhere (process 1)"),
-             "C": ("skipped", "exists")})
+             "C": ("converted", None),
+             "D": ("skipped", "exists")})
+        # Another host's temporaries are never removed.
         self.assertEqual(sorted(tree(self.out)),
-                         [theirs, "A.mp4", "C.mp4"])
-        self.assertEqual([len(self.encoded(f"{v}.mp4")) for v in "ABC"],
-                         [2, 1, 1])
+                         [theirs, abandoned, "A.mp4", "C.mp4", "D.mp4"])
+        self.assertEqual([len(self.encoded(f"{v}.mp4")) for v in "ABCD"],
+                         [2, 1, 2, 1])
 
 
 class WorkersTest(LibraryTestCase):

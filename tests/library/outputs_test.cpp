@@ -61,22 +61,29 @@ TEST(LibraryOutputs, TemporaryNamesReadBackAsTheirVideoAndOwner) {
   }
 }
 
-TEST(LibraryOutputs, OnlyTemporariesOfThisHostWhoseProcessEndedAreStale) {
-  const TemporaryOwner us{"here", 10};
+TEST(LibraryOutputs, TemporariesAreStaleOrInUseByTheirOwners) {
   const auto running = [](std::uint64_t process) { return process == 11; };
   struct Case {
     TemporaryOwner temporary;
-    bool stale;
+    std::uint64_t seconds_unchanged;
+    bool stale;   // ours to remove
+    bool in_use;  // its song left to its owner
   };
   const Case cases[] = {
-      {{"here", 12}, true},    // ended
-      {{"here", 11}, false},   // still running
-      {{"here", 10}, false},   // this very run
-      {{"there", 12}, false},  // another machine's: never ours to judge
+      {{"here", 12}, 0, true, false},     // its process ended
+      {{"here", 11}, 7200, false, true},  // still running
+      {{"there", 12}, 0, false, true},    // another machine's
+      {{"there", 12}, 3599, false, true},
+      {{"there", 12}, 3600, false, false},  // that stopped long ago
   };
   for (const Case& test : cases) {
-    EXPECT_EQ(is_stale_temporary(test.temporary, us, running), test.stale)
-        << test.temporary.host << " " << test.temporary.process;
+    SCOPED_TRACE(test.temporary.host + " " +
+                 std::to_string(test.temporary.process) + " " +
+                 std::to_string(test.seconds_unchanged));
+    EXPECT_EQ(is_stale_temporary(test.temporary, "here", running), test.stale);
+    EXPECT_EQ(temporary_in_use(test.temporary, "here", running,
+                               test.seconds_unchanged),
+              test.in_use);
   }
 }
 

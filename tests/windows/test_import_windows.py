@@ -11,9 +11,7 @@ Environment:
 import json
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
@@ -28,7 +26,6 @@ IMPORTER = Path(os.environ.get("GLYPHREEL_IMPORT_EXE", ""))
 GLYPHREEL = Path(os.environ.get("GLYPHREEL_EXE", ""))
 FAKE_DECODER = Path(os.environ.get("FAKE_DECODER_EXE", ""))
 FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
-WINE = os.environ.get("WINE", "")
 SECTOR = 2352
 
 
@@ -49,22 +46,6 @@ class WindowsImport(test_windows.ScratchFolders):
                                WINEDLLOVERRIDES="mscoree,mshtml=")
         cls.environment.pop("FAKE_DECODER_EXIT", None)
         cls.environment.pop("WINEPATH", None)
-
-    def run_exe(self, exe, arguments, **environment):
-        command = [str(exe), *[self.windows_path(a) if isinstance(a, Path)
-                               else a for a in arguments]]
-        if WINE:
-            command = [WINE, *command]
-        # Files, not pipes: Wine's helper processes may hold on to pipes.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(command, env=dict(self.environment,
-                                                    **environment),
-                                  stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=err, timeout=120).returncode
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(command, code, out.read(),
-                                               err.read())
 
     def frames(self, folder, tracks):
         """The bytes glyphreel.exe sends its encoder for all tracks."""

@@ -12,9 +12,7 @@ Environment:
 import json
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
@@ -27,7 +25,6 @@ from import_helpers import graphics_disc  # noqa: E402
 LIBRARY = Path(os.environ.get("GLYPHREEL_LIBRARY_EXE", ""))
 GLYPHREEL = Path(os.environ.get("GLYPHREEL_EXE", ""))
 FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
-WINE = os.environ.get("WINE", "")
 FRAME_BYTES = 312 * 216 * 3
 USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
          "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
@@ -50,22 +47,6 @@ class WindowsLibrary(test_windows.ScratchFolders):
                                WINEDLLOVERRIDES="mscoree,mshtml=")
         for name in ("FAKE_ENCODER_EXIT_CODE", "FAKE_ENCODER_PER_OUTPUT"):
             cls.environment.pop(name, None)
-
-    def run_exe(self, exe, arguments, **environment):
-        command = [str(exe), *[self.windows_path(a) if isinstance(a, Path)
-                               else a for a in arguments]]
-        if WINE:
-            command = [WINE, *command]
-        # Files, not pipes: Wine's helper processes may hold on to pipes.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(command, env=dict(self.environment,
-                                                    **environment),
-                                  stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=err, timeout=300).returncode
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(command, code, out.read(),
-                                               err.read())
 
     def test_songs_two_at_a_time_give_glyphreels_frames(self):
         source = self.folder / "chansons é"

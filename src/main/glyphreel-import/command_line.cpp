@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "base/text.hpp"
-#include "base/version.hpp"
 #include "main/options.hpp"
 
 namespace glyphreel {
@@ -121,13 +120,10 @@ ImportRequest parse_check(std::span<const NativeString> arguments) {
 
 }  // namespace
 
-std::string import_version_line() {
-  return "glyphreel-import " + std::string(version);
-}
+std::string import_version_line() { return version_line("glyphreel-import"); }
 
 std::string import_help_text() {
-  return std::string(import_usage_text) + import_version_line() +
-         ", free software under the MIT licence\n";
+  return help_text(import_usage_text, "glyphreel-import");
 }
 
 ImportRequest parse_import_arguments(std::span<const NativeString> argv) {

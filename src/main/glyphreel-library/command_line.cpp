@@ -1,7 +1,6 @@
 #include "main/glyphreel-library/command_line.hpp"
 
 #include "base/text.hpp"
-#include "base/version.hpp"
 #include "encoder/library_encoder.hpp"
 #include "main/options.hpp"
 
@@ -72,13 +71,10 @@ LibraryRequest parse_videos(std::span<const NativeString> arguments) {
 
 }  // namespace
 
-std::string library_version_line() {
-  return "glyphreel-library " + std::string(version);
-}
+std::string library_version_line() { return version_line("glyphreel-library"); }
 
 std::string library_help_text() {
-  return std::string(library_usage_text) + library_version_line() +
-         ", free software under the MIT licence\n";
+  return help_text(library_usage_text, "glyphreel-library");
 }
 
 LibraryRequest parse_library_arguments(std::span<const NativeString> argv) {

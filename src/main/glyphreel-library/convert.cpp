@@ -76,7 +76,7 @@ SongInputs read_inputs(const Song& song, const Temporaries& temporaries) {
   return inputs;
 }
 
-// Whether another worker, live or on another host, is writing the video.
+// Whether another worker is writing the video: the reason to leave it.
 std::optional<std::string> other_worker(const NativeString& folder,
                                         const NativeString& video_name,
                                         const TemporaryOwner& owner) {
@@ -86,9 +86,14 @@ std::optional<std::string> other_worker(const NativeString& folder,
     const std::optional<ParsedTemporary> temporary =
         parse_temporary(entry.name);
     if (!temporary || temporary->video_name != video_name ||
-        temporary->owner == owner ||
-        is_stale_temporary(temporary->owner, owner,
-                           platform::process_is_running)) {
+        temporary->owner == owner) {
+      continue;
+    }
+    const NativeString path = platform::join_path(folder, entry.name);
+    if (!temporary_in_use(temporary->owner, owner.host,
+                          platform::process_is_running,
+                          platform::seconds_since_modified(
+                              path, "check " + platform::display_path(path)))) {
       continue;
     }
     return "being converted by " + temporary->owner.host + " (process " +
@@ -108,8 +113,13 @@ std::vector<std::string> clear_stale_temporaries(const NativeString& folder,
              folder, "list " + platform::display_path(folder))) {
       const std::optional<ParsedTemporary> temporary =
           parse_temporary(entry.name);
-      if (!temporary || !is_stale_temporary(temporary->owner, owner,
-                                            platform::process_is_running)) {
+      // Nothing of this run is written yet: its own process id is stale.
+      const auto running = [&](std::uint64_t process) {
+        return process != owner.process &&
+               platform::process_is_running(process);
+      };
+      if (!temporary ||
+          !is_stale_temporary(temporary->owner, owner.host, running)) {
         continue;
       }
       const NativeString path = platform::join_path(folder, entry.name);

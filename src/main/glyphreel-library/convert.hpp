@@ -23,8 +23,8 @@ struct ConvertSettings {
 SongResult convert_song(const Song& song, const ConvertSettings& settings);
 
 // Removes the temporaries in `folder` that runs of this host left when
-// they ended; a failure to remove one is returned as a warning text. A
-// folder that does not exist has none.
+// they ended, before this run writes any; a failure to remove one is
+// returned as a warning text. A folder that does not exist has none.
 std::vector<std::string> clear_stale_temporaries(const NativeString& folder,
                                                  const TemporaryOwner& owner);
 
