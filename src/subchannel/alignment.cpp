@@ -12,20 +12,6 @@ namespace {
 // and the sectors they lead to never overflow.
 constexpr std::int64_t sector_bound = std::int64_t{1} << 62;
 
-// The most common value of a sorted list and how often it occurs; the
-// smallest of equally common ones.
-std::pair<std::int64_t, std::uint64_t> most_common(
-    const std::vector<std::int64_t>& sorted) {
-  std::pair<std::int64_t, std::uint64_t> best{0, 0};
-  for (std::size_t i = 0; i < sorted.size();) {
-    std::size_t end = i;
-    while (end < sorted.size() && sorted[end] == sorted[i]) ++end;
-    if (end - i > best.second) best = {sorted[i], end - i};
-    i = end;
-  }
-  return best;
-}
-
 }  // namespace
 
 std::vector<std::int64_t> assumed_lbas(std::span<const FileSectors> runs,
@@ -67,26 +53,19 @@ Alignment align_records(std::span<const RecordQ> q,
         assumed.size());
   }
   Alignment alignment;
-  std::vector<std::int64_t> offsets;
-  for (std::size_t r = 0; r < q.size(); ++r) {
-    if (q[r].lba) offsets.push_back(*q[r].lba - assumed[r]);
-  }
-  alignment.position_frames = offsets.size();
-  std::sort(offsets.begin(), offsets.end());
-  const auto [offset, frames] = most_common(offsets);
-  alignment.start_offset = offset;
-  alignment.agreeing_frames = frames;
-  if (!alignment.usable()) return alignment;
-
-  // A row of frames at one new offset: where it began and how long it is.
-  std::int64_t in_force = alignment.start_offset;
+  // The offset in force, none before the first row; the row of frames at
+  // another offset that may become the next: its offset, its first record
+  // and its length.
+  std::optional<std::int64_t> in_force;
   std::int64_t candidate = 0;
   std::uint64_t row_first = 0;
   std::uint64_t row = 0;
   for (std::size_t r = 0; r < q.size(); ++r) {
     if (!q[r].lba) continue;
+    ++alignment.position_frames;
     const std::int64_t offset = *q[r].lba - assumed[r];
-    if (offset == in_force) {
+    if (in_force && offset == *in_force) {
+      ++alignment.agreeing_frames;
       row = 0;
       continue;
     }
@@ -95,13 +74,18 @@ Alignment align_records(std::span<const RecordQ> q,
       row_first = r;
       row = 0;
     }
-    if (++row == slip_frames) {
+    if (++row < slip_frames) continue;
+    if (in_force) {
       alignment.slips.push_back(
-          {row_first, assumed[row_first] + candidate, candidate - in_force});
-      in_force = candidate;
-      row = 0;
+          {row_first, assumed[row_first] + candidate, candidate - *in_force});
+    } else {
+      alignment.start_offset = candidate;
     }
+    in_force = candidate;
+    alignment.agreeing_frames += slip_frames;
+    row = 0;
   }
+  if (!alignment.usable()) alignment.slips.clear();
   return alignment;
 }
 

@@ -51,20 +51,19 @@ struct Slip {
 struct Alignment {
   // Records with a good ADR-1 position (RecordQ::lba).
   std::uint64_t position_frames = 0;
-  // The most common offset, Q's sector minus the assumed one: record 0
-  // really is file sector first_sector + start_offset. The smallest of
-  // equally common ones; 0 without position frames.
+  // The offset the file begins with, Q's sector minus the assumed one: the
+  // first held by slip_frames position frames in a row; 0 when none is.
+  // Record 0 really is file sector first_sector + start_offset.
   std::int64_t start_offset = 0;
-  std::uint64_t agreeing_frames = 0;  // position frames at start_offset
-  // In record order, only when usable(). Records before the first slip
-  // take start_offset: when the file's first frames disagree with the most
-  // common offset, the first slip lies at them.
-  std::vector<Slip> slips;
+  // Position frames at the offset in force where they lie.
+  std::uint64_t agreeing_frames = 0;
+  // In record order; empty unless usable().
+  std::vector<Slip> slips{};
   bool operator==(const Alignment&) const = default;
 
   // A clear majority: more than half of the position frames, and at least
-  // slip_frames of them, agree on start_offset. Without it the Q says
-  // nothing to trust about where the file lies.
+  // slip_frames of them, agree with the start offset and the slips. Without
+  // it the Q says nothing to trust about where the file lies.
   bool usable() const {
     return agreeing_frames >= slip_frames &&
            2 * agreeing_frames > position_frames;
@@ -72,12 +71,14 @@ struct Alignment {
 };
 
 // The alignment of records whose Q is `q` and which were taken to be the
-// disc sectors `assumed`. A slip is an offset other than the one in force
-// held by slip_frames position frames in a row (frames without a position
-// between them neither count nor break the row; one at the offset in force
-// does); it starts at the first of them. REQUIRES: q.size() ==
-// assumed.size() (a fatal stop otherwise), the assumed sectors within
-// 2^62 of sector 0, as assumed_lbas makes them.
+// disc sectors `assumed`, read in record order. An offset held by
+// slip_frames position frames in a row becomes the one in force: the first
+// such is the start offset, each later one a slip that starts at the first
+// frame of its row. Frames without a position neither count in a row nor
+// break it; one at the offset in force does break it; shorter rows are
+// noise. Records before the first row take the start offset. REQUIRES:
+// q.size() == assumed.size() (a fatal stop otherwise), the assumed sectors
+// within 2^62 of sector 0, as assumed_lbas makes them.
 Alignment align_records(std::span<const RecordQ> q,
                         std::span<const std::int64_t> assumed);
 
