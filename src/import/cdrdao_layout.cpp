@@ -18,14 +18,16 @@ std::uint64_t file_run_sectors(const TocRun& run, std::size_t block_size,
                                std::string_view toc_name) {
   const std::string holds =
       "\"" + file.name + "\" holds " + std::to_string(extent.bytes) + " bytes";
-  if (run.offset > extent.bytes) {
+  if (run.offset >= extent.bytes) {
     throw refusal(toc_name, run.line,
-                  holds + ", and the run starts past them at byte " +
+                  holds +
+                      ", and the run starts at or past their end, at "
+                      "byte " +
                       std::to_string(run.offset));
   }
   const std::uint64_t left = extent.bytes - run.offset;
   if (!run.sectors) {
-    if (left == 0 || left % block_size != 0) {
+    if (left % block_size != 0) {
       throw refusal(toc_name, run.line,
                     holds + ": the " + std::to_string(left) + " from byte " +
                         std::to_string(run.offset) +
