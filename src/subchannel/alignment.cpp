@@ -12,6 +12,28 @@ namespace {
 // and the sectors they lead to never overflow.
 constexpr std::int64_t sector_bound = std::int64_t{1} << 62;
 
+// The offset in force record by record, asked in record order: the start
+// offset, then each slip's from its record on.
+class OffsetsInForce {
+ public:
+  explicit OffsetsInForce(const Alignment& alignment)
+      : slips_(alignment.slips), offset_(alignment.start_offset) {}
+
+  std::int64_t at(std::size_t record) {
+    while (next_ < slips_.size() && slips_[next_].record == record) {
+      offset_ += slips_[next_++].by;
+    }
+    return offset_;
+  }
+
+  bool all_taken() const { return next_ == slips_.size(); }
+
+ private:
+  const std::vector<Slip>& slips_;
+  std::int64_t offset_;
+  std::size_t next_ = 0;
+};
+
 }  // namespace
 
 std::vector<std::int64_t> assumed_lbas(std::span<const FileSectors> runs,
@@ -65,7 +87,6 @@ Alignment align_records(std::span<const RecordQ> q,
     ++alignment.position_frames;
     const std::int64_t offset = *q[r].lba - assumed[r];
     if (in_force && offset == *in_force) {
-      ++alignment.agreeing_frames;
       row = 0;
       continue;
     }
@@ -82,8 +103,17 @@ Alignment align_records(std::span<const RecordQ> q,
       alignment.start_offset = candidate;
     }
     in_force = candidate;
-    alignment.agreeing_frames += slip_frames;
     row = 0;
+  }
+
+  // The frames at the offset in force where they lie, the start offset's
+  // before its row included.
+  OffsetsInForce offsets(alignment);
+  for (std::size_t r = 0; r < q.size(); ++r) {
+    const std::int64_t offset = offsets.at(r);
+    if (in_force && q[r].lba && *q[r].lba - assumed[r] == offset) {
+      ++alignment.agreeing_frames;
+    }
   }
   if (!alignment.usable()) alignment.slips.clear();
   return alignment;
@@ -96,20 +126,15 @@ Placement place_records(const Alignment& alignment,
   placement.records.resize(lead_out_lba +
                            static_cast<std::uint64_t>(-placement_first_lba));
   const auto end = static_cast<std::int64_t>(lead_out_lba);
-  std::int64_t offset = alignment.start_offset;
-  std::size_t next_slip = 0;
+  OffsetsInForce offsets(alignment);
   for (std::size_t r = 0; r < assumed.size(); ++r) {
-    while (next_slip < alignment.slips.size() &&
-           alignment.slips[next_slip].record == r) {
-      offset += alignment.slips[next_slip++].by;
-    }
-    const std::int64_t lba = assumed[r] + offset;
+    const std::int64_t lba = assumed[r] + offsets.at(r);
     if (lba < placement_first_lba || lba >= end) continue;
     auto& slot =
         placement.records[static_cast<std::size_t>(lba - placement_first_lba)];
     if (!slot) slot = r;
   }
-  if (next_slip < alignment.slips.size()) {
+  if (!offsets.all_taken()) {
     throw FatalError("assertion failed: the assumed sectors cover the slips");
   }
   return placement;
