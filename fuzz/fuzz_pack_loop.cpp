@@ -15,10 +15,10 @@
 #include <span>
 
 #include "base/fatal_error.hpp"
-#include "base/subcode_pack.hpp"
 #include "compose/rgb_frame.hpp"
 #include "finding.hpp"
 #include "packs/pack_loop.hpp"
+#include "base/subcode_pack.hpp"
 
 // Fill every fresh allocation, whole frames included, with a byte no
 // composer writes (0xBE: neither 16 t + 8, 255 nor a multiple of 4), so
