@@ -482,6 +482,8 @@ std::vector<FolderEntry> list_folder(const NativeString& path,
   std::vector<FolderEntry> entries;
   for (;;) {
     errno = 0;
+    // Each walk has its own stream, which readdir may use from any thread.
+    // cppcheck-suppress readdirCalled
     const dirent* const entry = ::readdir(folder);
     if (entry == nullptr) break;
     const std::string_view name = entry->d_name;

@@ -37,7 +37,9 @@ void walk_folder(const NativeString& folder, const NativeString& relative,
     if (ignored_in_collection(part)) continue;
     const NativeString path = platform::join_path(folder, entry.name);
     const NativeString below = platform::join_path(relative, entry.name);
-    const std::string below_name = name.empty() ? part : name + "/" + part;
+    std::string below_name = name;
+    if (!below_name.empty()) below_name += '/';
+    below_name += part;
     if (entry.is_folder) {
       walk_folder(path, below, below_name, source, found, unreadable);
     } else if (entry.is_file) {

@@ -77,7 +77,7 @@ Tally RunStatus::finish() {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started_)
           .count();
   platform::write_standard_error(summary_line(tally_, elapsed));
-  if (results_error_) throw *results_error_;
+  if (results_error_) throw FatalError(*results_error_);
   return tally_;
 }
 

@@ -84,7 +84,9 @@ void convert_songs(const std::vector<Song>& songs, unsigned jobs,
   std::atomic<std::size_t> next{0};
   std::mutex mutex;
   std::condition_variable all_done;
-  std::size_t running = 0;
+  const unsigned workers =
+      static_cast<unsigned>(std::min<std::size_t>(jobs, songs.size()));
+  std::size_t running = workers;
   const auto work = [&] {
     for (std::size_t i = next++; i < songs.size(); i = next++) {
       status.finished(convert_song(songs[i], settings));
@@ -93,10 +95,7 @@ void convert_songs(const std::vector<Song>& songs, unsigned jobs,
     --running;
     all_done.notify_one();
   };
-  const unsigned workers =
-      static_cast<unsigned>(std::min<std::size_t>(jobs, songs.size()));
   std::vector<std::thread> threads;
-  running = workers;
   for (unsigned i = 0; i < workers; ++i) {
     try {
       threads.emplace_back(work);
