@@ -72,25 +72,20 @@ class LibraryTestCase(E2ETestCase):
         (folder / f"{name}.cdg").write_bytes(packs)
         (folder / f"{name}.{extension}").write_bytes(bytes(2 * samples))
 
-    def library(self, *arguments, env=None, ffmpeg=LIBRARY_FFMPEG):
-        full_env = dict(os.environ, GLYPHREEL_FAKE_DIR=str(self.record_dir))
-        full_env.update(env or {})
-        return subprocess.run(
-            library_command() + ["videos", *map(str, arguments),
-                                 "--ffmpeg", str(ffmpeg)],
-            cwd=self.tmp, env=full_env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+    def start_library(self, *arguments, env=None, ffmpeg=LIBRARY_FFMPEG,
+                      stdout=subprocess.PIPE, stderr=subprocess.PIPE):
+        return subprocess.Popen(
+            library_command() + ["videos", *map(str, arguments), "--ffmpeg",
+                                 str(ffmpeg)],
+            cwd=self.tmp, stdin=subprocess.DEVNULL, stdout=stdout,
+            stderr=stderr, env=dict(os.environ, **(env or {}),
+                                    GLYPHREEL_FAKE_DIR=str(self.record_dir)))
 
-    def start_library(self, *arguments, env, log):
-        full_env = dict(os.environ, GLYPHREEL_FAKE_DIR=str(self.record_dir))
-        full_env.update(env)
-        with open(self.tmp / f"{log}.out", "wb") as out, \
-                open(self.tmp / f"{log}.err", "wb") as err:
-            return subprocess.Popen(
-                library_command() + ["videos", *map(str, arguments),
-                                     "--ffmpeg", str(LIBRARY_FFMPEG)],
-                cwd=self.tmp, env=full_env, stdin=subprocess.DEVNULL,
-                stdout=out, stderr=err)
+    def library(self, *arguments, **options):
+        with self.start_library(*arguments, **options) as worker:
+            out, err = worker.communicate(timeout=120)
+            return subprocess.CompletedProcess(worker.args, worker.returncode,
+                                               out, err)
 
     def results(self, path):
         return {Path(line["source"]).stem: line for line in
@@ -246,8 +241,9 @@ class WorkersTest(LibraryTestCase):
     def test_two_shards_share_the_songs_between_them(self):
         workers = [self.start_library(self.source, "--out", self.out,
                                       "--shard", f"{k}/2", "--results",
-                                      self.tmp / f"r{k}.json", env={},
-                                      log=f"shard{k}")
+                                      self.tmp / f"r{k}.json",
+                                      stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.DEVNULL)
                    for k in (1, 2)]
         for worker in workers:
             self.assertEqual(worker.wait(timeout=120), 0)
@@ -265,7 +261,8 @@ class WorkersTest(LibraryTestCase):
             self.source, "--out", self.out, "--results", self.tmp / "1.json",
             "-j", "1",
             env={"LIBRARY_FAKE_HOLD": str(release),
-                 "LIBRARY_FAKE_MATCH": "01 Song."}, log="first")
+                 "LIBRARY_FAKE_MATCH": "01 Song."},
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         started = self.record_dir / "01 Song.mp4.started"
         deadline = time.monotonic() + 60
         while not started.exists() and time.monotonic() < deadline:
