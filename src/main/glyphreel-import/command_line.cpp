@@ -3,8 +3,8 @@
 #include <limits>
 #include <map>
 
-#include "base/version.hpp"
 #include "base/text.hpp"
+#include "base/version.hpp"
 
 namespace glyphreel {
 

@@ -12,6 +12,10 @@ namespace {
 constexpr std::string_view all_outputs[] = {image_file_name, subcode_file_name,
                                             toc_file_name};
 
+// A dump is written under its name with this after it, and renamed when
+// all three are complete.
+constexpr std::string_view temporary_suffix = ".partial";
+
 std::string write_step(std::string_view what, const std::string& path) {
   return std::string(what) + " " + path;
 }
@@ -25,8 +29,16 @@ NativeString ImportOutputs::path_of(std::string_view name) const {
   return platform::join_path(folder_, platform::native_from_ascii(name));
 }
 
+NativeString ImportOutputs::temporary_of(std::string_view name) const {
+  return path_of(name) + platform::native_from_ascii(temporary_suffix);
+}
+
 std::string ImportOutputs::display(std::string_view name) const {
   return platform::display_path(path_of(name));
+}
+
+std::string ImportOutputs::display_folder() const {
+  return platform::display_path(folder_);
 }
 
 void ImportOutputs::refuse_existing() const {
@@ -43,15 +55,27 @@ void ImportOutputs::create_folder() {
   const std::string step =
       write_step("create output folder", platform::display_path(folder_));
   for (NativeString& folder : platform::create_directories(folder_, step)) {
-    created_.push_back({std::move(folder), platform::OpenFile{}, true});
+    created_.push_back({std::move(folder), platform::OpenFile{}, true, {}});
+  }
+  update_stop_removals();
+  // Only our own names: a run stopped before its renames left them.
+  for (const std::string_view name : all_outputs) {
+    const NativeString stale = temporary_of(name);
+    const std::string stale_step =
+        write_step("remove", platform::display_path(stale));
+    if (platform::path_or_link_exists(stale, stale_step)) {
+      platform::delete_file(stale, stale_step);
+    }
   }
 }
 
 platform::OpenFile& ImportOutputs::create(std::string_view name) {
-  const NativeString path = path_of(name);
+  const NativeString path = temporary_of(name);
   const platform::OpenFile file =
       platform::create_output_file(path, write_step("create", display(name)));
-  return created_.emplace_back(Created{path, file, false}).file;
+  Created& made = created_.emplace_back(Created{path, file, false, name});
+  update_stop_removals();
+  return made.file;
 }
 
 void ImportOutputs::write(std::string_view name,
@@ -64,6 +88,30 @@ void ImportOutputs::write(std::string_view name,
 void ImportOutputs::close(platform::OpenFile& file,
                           std::string_view name) const {
   platform::close_file(file, write_step("write", display(name)));
+}
+
+void ImportOutputs::commit() {
+  refuse_existing();
+  for (Created& made : created_) {
+    if (made.folder) continue;
+    NativeString final_path = path_of(made.name);
+    platform::rename_file(made.path, final_path,
+                          write_step("rename", display(made.name)));
+    // Under its own name now: a failure of the next rename removes it so.
+    made.path = std::move(final_path);
+    update_stop_removals();
+  }
+  created_.clear();
+  update_stop_removals();
+}
+
+void ImportOutputs::update_stop_removals() const {
+  std::vector<NativeString> files;
+  std::vector<NativeString> folders;
+  for (std::size_t i = created_.size(); i-- > 0;) {
+    (created_[i].folder ? folders : files).push_back(created_[i].path);
+  }
+  platform::remove_when_stopped(files, folders);
 }
 
 void ImportOutputs::remove_all() {
@@ -84,6 +132,7 @@ void ImportOutputs::remove_all() {
     }
   }
   created_.clear();
+  update_stop_removals();
 }
 
 void warn(std::string_view text) {
