@@ -140,11 +140,10 @@ void print_import_report(const DamageReport& report, bool json,
 void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
                ImportOutputs& outputs) {
   const std::vector<std::uint8_t> toc = build_toc(rip.tracks, rip.lead_out_lba);
-  outputs.refuse_existing();
-
   std::vector<platform::OpenFile> pieces = open_pieces(rip.image);
   DamageReport report;
   try {
+    outputs.refuse_existing();
     std::vector<std::uint8_t> cooked;
     {
       const std::vector<std::uint8_t> records = read_records(
