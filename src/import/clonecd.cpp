@@ -77,7 +77,12 @@ struct Section {
 
 // "[name]" for a report, what came from the file escaped.
 std::string bracketed(std::string_view name) {
-  return "[" + escape_text(name) + "]";
+  // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict)
+  // about a literal added to a temporary string.
+  std::string text(1, '[');
+  text += escape_text(name);
+  text += ']';
+  return text;
 }
 
 // The line of a key that the section is known to have.

@@ -314,7 +314,8 @@ struct StopRemovals {
   std::vector<const char*> files;
   std::vector<const char*> folders;
 };
-StopRemovals stop_removals;
+// Never destroyed: a stop while the process exits still finds it whole.
+StopRemovals& stop_removals = *new StopRemovals;
 bool stop_handlers_installed = false;
 
 // Only async-signal-safe calls: unlink and rmdir of paths prepared before,

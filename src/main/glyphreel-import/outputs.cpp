@@ -92,6 +92,9 @@ void ImportOutputs::close(platform::OpenFile& file,
 
 void ImportOutputs::commit() {
   refuse_existing();
+  // Nothing stands at the own names, so a stop between two renames takes
+  // away what is under either name.
+  update_stop_removals(true);
   for (Created& made : created_) {
     if (made.folder) continue;
     NativeString final_path = path_of(made.name);
@@ -99,22 +102,24 @@ void ImportOutputs::commit() {
                           write_step("rename", display(made.name)));
     // Under its own name now: a failure of the next rename removes it so.
     made.path = std::move(final_path);
-    update_stop_removals();
   }
   created_.clear();
   update_stop_removals();
 }
 
-void ImportOutputs::update_stop_removals() const {
+void ImportOutputs::update_stop_removals(bool with_own_names) const {
   std::vector<NativeString> files;
   std::vector<NativeString> folders;
   for (std::size_t i = created_.size(); i-- > 0;) {
-    (created_[i].folder ? folders : files).push_back(created_[i].path);
+    const Created& made = created_[i];
+    (made.folder ? folders : files).push_back(made.path);
+    if (with_own_names && !made.folder) files.push_back(path_of(made.name));
   }
   platform::remove_when_stopped(files, folders);
 }
 
 void ImportOutputs::remove_all() {
+  if (created_.empty()) return;
   // Newest first: a folder is empty only once its files are gone.
   for (std::size_t i = created_.size(); i-- > 0;) {
     try {

@@ -72,8 +72,9 @@ class ImportOutputs {
   NativeString path_of(std::string_view name) const;
   NativeString temporary_of(std::string_view name) const;
 
-  // Hands the list of what was created to the handler of stops.
-  void update_stop_removals() const;
+  // Hands the list of what was created to the handler of stops; with the
+  // dumps' own names too while they are renamed.
+  void update_stop_removals(bool with_own_names = false) const;
 
   NativeString folder_;
   std::deque<Created> created_;  // in the order made; deque keeps references
