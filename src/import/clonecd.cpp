@@ -134,14 +134,14 @@ class CcdReader {
     if (line.empty()) return;
     if (line.front() == '[') {
       if (line.back() != ']') refuse(number, "no ']' closes the section name");
-      const std::string name(trim(line.substr(1, line.size() - 2)));
+      const std::string section(trim(line.substr(1, line.size() - 2)));
       const auto [it, added] =
-          by_name_.try_emplace(normalised(name), sections_.size());
+          by_name_.try_emplace(normalised(section), sections_.size());
       if (!added) {
-        refuse(number, bracketed(name) + " comes twice, first on line " +
+        refuse(number, bracketed(section) + " comes twice, first on line " +
                            std::to_string(sections_[it->second].line));
       }
-      sections_.push_back({name, number, {}});
+      sections_.push_back({section, number, {}});
       return;
     }
     const std::size_t equals = line.find('=');

@@ -73,9 +73,9 @@ platform::OpenFile& ImportOutputs::create(std::string_view name) {
   const NativeString path = temporary_of(name);
   const platform::OpenFile file =
       platform::create_output_file(path, write_step("create", display(name)));
-  Created& made = created_.emplace_back(Created{path, file, false, name});
+  created_.push_back({path, file, false, name});
   update_stop_removals();
-  return made.file;
+  return created_.back().file;
 }
 
 void ImportOutputs::write(std::string_view name,

@@ -207,11 +207,11 @@ void import_cue(const CueArguments& arguments, ImportOutputs& outputs) {
 
   Rip rip;
   std::vector<std::uint64_t> file_sectors;
-  for (const std::string& name : sheet.files) {
+  for (const std::string& file : sheet.files) {
     // Named in reports as the sheet has it, escaped: it comes from a file.
     ImagePiece piece{
-        platform::join_path(folder, platform::native_from_utf8(name)),
-        escape_text(name), 0};
+        platform::join_path(folder, platform::native_from_utf8(file)),
+        escape_text(file), 0};
     piece.sectors = whole_units(platform::file_size(piece.path, piece.name),
                                 piece.name, img_frame_size, "sectors");
     file_sectors.push_back(piece.sectors);
