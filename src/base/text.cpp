@@ -6,42 +6,6 @@ namespace glyphreel {
 
 namespace {
 
-// Decodes the code point of a strict UTF-8 sequence at text[i] and
-// advances i past it; nothing, with i where it was, when the bytes there do
-// not begin one (a stray continuation byte, an overlong form, a surrogate,
-// a value past U+10FFFF, a sequence cut short).
-std::optional<char32_t> next_code_point(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  std::size_t length = 0;
-  char32_t code_point = 0;
-  char32_t smallest = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, code_point = lead & 0x1F, smallest = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code_point = lead & 0x0F, smallest = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code_point = lead & 0x07, smallest = 0x10000;
-  } else {
-    return std::nullopt;
-  }
-  if (text.size() - i < length) return std::nullopt;
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80) return std::nullopt;
-    code_point = (code_point << 6) | (next & 0x3F);
-  }
-  if (code_point < smallest || code_point > 0x10FFFF ||
-      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return std::nullopt;
-  }
-  i += length;
-  return code_point;
-}
-
 // Control and invisible formatting characters; everything else, non-ASCII
 // letters included, stands as it is in a report.
 bool is_printable(char32_t c) {
@@ -94,6 +58,39 @@ ParsedNumber parse_decimal_u64(std::string_view text) {
   return {value, std::nullopt};
 }
 
+std::optional<char32_t> next_utf8_code_point(std::string_view text,
+                                             std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t length = 0;
+  char32_t code_point = 0;
+  char32_t smallest = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code_point = lead & 0x1F, smallest = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code_point = lead & 0x0F, smallest = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code_point = lead & 0x07, smallest = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (text.size() - i < length) return std::nullopt;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    code_point = (code_point << 6) | (next & 0x3F);
+  }
+  if (code_point < smallest || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  i += length;
+  return code_point;
+}
+
 namespace {
 
 // The text with every byte that could act on a terminal escaped; quotes are
@@ -103,7 +100,7 @@ std::string escaped(std::string_view text, bool quoted) {
   std::size_t i = 0;
   while (i < text.size()) {
     const std::size_t start = i;
-    const std::optional<char32_t> c = next_code_point(text, i);
+    const std::optional<char32_t> c = next_utf8_code_point(text, i);
     if (!c) {
       // One byte that begins no character, shown by its value.
       out += "\\x{" + hex(static_cast<unsigned char>(text[i])) + "}";

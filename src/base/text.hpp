@@ -22,6 +22,13 @@ struct ParsedNumber {
 };
 ParsedNumber parse_decimal_u64(std::string_view text);
 
+// The code point of the strict UTF-8 sequence at text[i], i moved past it;
+// nothing, i where it was, when the bytes there begin none: a stray
+// continuation byte, an overlong form, a surrogate, a value past U+10FFFF,
+// a sequence cut short. REQUIRES: i < text.size().
+std::optional<char32_t> next_utf8_code_point(std::string_view text,
+                                             std::size_t& i);
+
 // The text between double quotes, as reports show an argument or a name
 // read from a file: quotes and backslashes escaped, control and invisible
 // formatting characters as \u{1b}, and each byte that is not part of valid
