@@ -3,8 +3,8 @@
 #include <limits>
 #include <map>
 
-#include "base/text.hpp"
 #include "base/version.hpp"
+#include "base/text.hpp"
 
 namespace glyphreel {
 
