@@ -136,34 +136,46 @@ void print_import_report(const DamageReport& report, bool json,
 }
 
 // Everything checked and computed before the first byte is written; then
-// the three dumps, renamed into place together, then the report.
+// the three dumps, under their temporary names.
+DamageReport write_dumps(const Rip& rip,
+                         std::vector<platform::OpenFile>& pieces,
+                         UncorrectablePacks uncorrectable,
+                         ImportOutputs& outputs) {
+  const std::vector<std::uint8_t> toc = build_toc(rip.tracks, rip.lead_out_lba);
+  outputs.refuse_existing();
+
+  std::vector<std::uint8_t> cooked;
+  {
+    const std::vector<std::uint8_t> records = read_records(
+        rip.subchannel,
+        subchannel_records_needed(rip.subchannel.first_lba, rip.lead_out_lba));
+    cooked = cook_subchannel(records, rip.subchannel.form,
+                             rip.subchannel.first_lba, rip.lead_out_lba);
+  }
+  Progress progress =
+      Progress::on_standard_error("correcting the subchannel", 0);
+  const DamageReport report =
+      correct_packs(cooked, parse_toc(toc), uncorrectable);
+  progress.update(rip.lead_out_lba);
+  progress.finish();
+
+  outputs.create_folder();
+  platform::OpenFile& image = outputs.create(image_file_name);
+  copy_image(rip.image, pieces, rip.lead_out_lba, image, outputs);
+  outputs.close(image, image_file_name);
+  outputs.write(subcode_file_name, cooked);
+  outputs.write(toc_file_name, toc);
+  return report;
+}
+
+// Every input opened first; the dumps, renamed into place together once
+// complete; then the report.
 void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
                ImportOutputs& outputs) {
-  const std::vector<std::uint8_t> toc = build_toc(rip.tracks, rip.lead_out_lba);
   std::vector<platform::OpenFile> pieces = open_pieces(rip.image);
   DamageReport report;
   try {
-    outputs.refuse_existing();
-    std::vector<std::uint8_t> cooked;
-    {
-      const std::vector<std::uint8_t> records = read_records(
-          rip.subchannel, subchannel_records_needed(rip.subchannel.first_lba,
-                                                    rip.lead_out_lba));
-      cooked = cook_subchannel(records, rip.subchannel.form,
-                               rip.subchannel.first_lba, rip.lead_out_lba);
-    }
-    Progress progress =
-        Progress::on_standard_error("correcting the subchannel", 0);
-    report = correct_packs(cooked, parse_toc(toc), uncorrectable);
-    progress.update(rip.lead_out_lba);
-    progress.finish();
-
-    outputs.create_folder();
-    platform::OpenFile& image = outputs.create(image_file_name);
-    copy_image(rip.image, pieces, rip.lead_out_lba, image, outputs);
-    outputs.close(image, image_file_name);
-    outputs.write(subcode_file_name, cooked);
-    outputs.write(toc_file_name, toc);
+    report = write_dumps(rip, pieces, uncorrectable, outputs);
   } catch (...) {
     close_pieces(pieces);
     throw;
