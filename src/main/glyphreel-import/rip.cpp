@@ -154,8 +154,7 @@ DamageReport write_dumps(const Rip& rip,
   }
   Progress progress =
       Progress::on_standard_error("correcting the subchannel", 0);
-  const DamageReport report =
-      correct_packs(cooked, parse_toc(toc), uncorrectable);
+  DamageReport report = correct_packs(cooked, parse_toc(toc), uncorrectable);
   progress.update(rip.lead_out_lba);
   progress.finish();
 
