@@ -96,8 +96,8 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
 }
 
 TEST(LibraryEncoder, TheAudioLengthIsCountedFromDecodedSamples) {
-  EXPECT_EQ(text(audio_length_arguments(platform::native_from_ascii("a.ogg"))),
-            (std::vector<std::string>{"-nostdin", "-v", "error", "-i", "a.ogg",
+  EXPECT_EQ(text(audio_length_arguments(platform::native_from_ascii("/a.ogg"))),
+            (std::vector<std::string>{"-nostdin", "-v", "error", "-i", "/a.ogg",
                                       "-map", "0:a:0", "-ac", "1", "-ar",
                                       "44100", "-f", "s16le", "-"}));
 }
