@@ -349,11 +349,13 @@ class Inflater {
   void copy_match(std::size_t length, std::size_t distance) {
     std::uint8_t* to = room_for(length);
     const std::uint8_t* from = to - distance;
-    if (distance >= length) {
-      std::memcpy(to, from, length);
-    } else {
-      // The copy overlaps what it writes: a run repeating its last bytes.
-      for (std::size_t k = 0; k < length; ++k) to[k] = from[k];
+    // A match longer than its distance repeats the bytes it copies: what is
+    // written already repeats with that period, so each copy can take
+    // everything from `from` up to where it writes, twice the last one.
+    for (std::size_t done = 0; done < length;) {
+      const std::size_t n = std::min(length - done, done + distance);
+      std::memcpy(to + done, from, n);
+      done += n;
     }
     size_ += length;
   }

@@ -50,7 +50,8 @@ TEST(ZipTools, ReadWhatTheWriterMakes) {
       "01 - Artist - Song.cdg 8 70000 70000 (2024, 5, 17, 12, 34, 56)\n"
       "01 - Art\xc3\xafst - Song.mp3 0 21 21 (2024, 5, 17, 12, 34, 56)\n";
 
-  for (const std::uint64_t zip64_from : {std::uint64_t{0xFFFFFFFF}, {0}}) {
+  for (const std::uint64_t zip64_from :
+       {std::uint64_t{0xFFFFFFFF}, std::uint64_t{0}}) {
     const std::string path =
         std::string(folder) + "/song" + std::to_string(zip64_from) + ".zip";
     const auto zip = zip_archive_zip64_from(members, dos_time, zip64_from);

@@ -60,7 +60,8 @@ TEST(ZipWriter, WritesMembersThatReadBack) {
                                    zip_stored};
   const bool utf8[] = {false, false, true, false};
 
-  for (const std::uint64_t zip64_from : {std::uint64_t{0xFFFFFFFF}, {0}}) {
+  for (const std::uint64_t zip64_from :
+       {std::uint64_t{0xFFFFFFFF}, std::uint64_t{0}}) {
     const auto zip = zip_archive_zip64_from(members, dos_time, zip64_from);
     const auto entries = read_zip_directory(zip, "song.zip");
     ASSERT_EQ(entries.size(), std::size(members));
