@@ -103,6 +103,8 @@ class BitReader {
 // A canonical Huffman code, built once per block from its code lengths.
 class HuffmanCode {
  public:
+  using PerLength = std::array<std::uint16_t, max_code_bits + 1>;
+
   // False when the lengths over-subscribe the code, or leave it incomplete
   // where that is not allowed: a literal/length or distance code may be
   // empty or hold a single one-bit code, the code-length code neither.
@@ -120,15 +122,14 @@ class HuffmanCode {
       return false;
     }
 
-    std::array<std::uint16_t, max_code_bits + 2> offset{};
-    std::array<std::uint16_t, max_code_bits + 1> next_code{};
-    for (unsigned length = 1; length <= max_code_bits; ++length) {
-      offset[length + 1] =
-          static_cast<std::uint16_t>(offset[length] + count_[length]);
-      if (length > 1) {
-        next_code[length] = static_cast<std::uint16_t>(
-            (next_code[length - 1] + count_[length - 1]) << 1);
-      }
+    // Per length: where its symbols start in symbols_, and its next code.
+    PerLength offset{};
+    PerLength next_code{};
+    for (unsigned length = 2; length <= max_code_bits; ++length) {
+      offset[length] =
+          static_cast<std::uint16_t>(offset[length - 1] + count_[length - 1]);
+      next_code[length] = static_cast<std::uint16_t>(
+          (next_code[length - 1] + count_[length - 1]) << 1);
     }
     fast_.fill(0);
     for (std::size_t symbol = 0; symbol < lengths.size(); ++symbol) {
@@ -173,7 +174,7 @@ class HuffmanCode {
   }
 
  private:
-  std::array<std::uint16_t, max_code_bits + 1> count_{};
+  PerLength count_{};
   std::array<std::uint16_t, literal_length_symbols> symbols_{};
   // Indexed by the next fast_bits bits: symbol << 4 | code length, or 0
   // for a longer code.

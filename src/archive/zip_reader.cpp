@@ -197,7 +197,9 @@ ZipEntry read_entry(Bytes directory, std::size_t& at, std::uint64_t number,
   ZipEntry entry;
   entry.name = zip_name_text(stored_name, (flags & zip::flag_utf8) != 0);
   if ((flags & zip::flag_utf8) == 0) {
-    if (auto name = unicode_path(extra, stored_name)) entry.name = *name;
+    if (auto utf8_name = unicode_path(extra, stored_name)) {
+      entry.name = *utf8_name;
+    }
   }
   entry.method = zip::get16(directory, at + 10);
   entry.encrypted = (flags & zip::flag_encrypted) != 0;

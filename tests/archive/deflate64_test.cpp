@@ -30,10 +30,6 @@ class StreamWriter {
     if (symbol < 280) return code(symbol - 256, 7);
     return code(0xC0 + symbol - 280, 8);
   }
-  StreamWriter& literals(std::string_view text) {
-    for (const char c : text) fixed(static_cast<unsigned char>(c));
-    return *this;
-  }
   // A match: its length symbol with extra bits, then the fixed five-bit
   // distance code with its own.
   StreamWriter& match(unsigned length_symbol, std::uint32_t length_extra,
@@ -68,7 +64,7 @@ class StreamWriter {
 StreamWriter far_matches() {
   StreamWriter stream;
   stream.header(false, 0).stored("stored bytes", 0xFFF3);
-  stream.header(true, 1).literals("a");
+  stream.header(true, 1).fixed('a');
   stream.match(285, 50000 - 3, 16, 0, 0, 0);
   stream.match(257, 0, 0, 31, 50013 - 49153, 14);
   stream.match(258, 0, 0, 30, 40000 - 32769, 14);
@@ -109,7 +105,7 @@ TEST(Deflate64, NamesTheDamageInAStream) {
       {"too far back",
        StreamWriter()
            .header(true, 1)
-           .literals("a")
+           .fixed('a')
            .match(257, 0, 0, 1, 0, 0)
            .fixed(256)
            .done(),

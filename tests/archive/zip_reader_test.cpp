@@ -29,6 +29,12 @@ std::uint32_t crc_of(std::string_view text) {
             static_cast<uInt>(text.size())));
 }
 
+std::uint64_t field(const Archive& archive, std::size_t at, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t k = width; k-- > 0;) value = value << 8 | archive[at + k];
+  return value;
+}
+
 void put(Archive& archive, std::size_t at, std::uint64_t value,
          std::size_t width) {
   for (std::size_t k = 0; k < width; ++k) {
@@ -41,38 +47,25 @@ void append(Archive& archive, std::uint64_t value, std::size_t width) {
   put(archive, archive.size() - width, value, width);
 }
 
-void append(Archive& archive, std::string_view text) {
-  archive.insert(archive.end(), text.begin(), text.end());
-}
-
-// The offset of the record with this signature: the `index`-th from the
-// start, or the last one.
-std::size_t record(const Archive& archive, std::uint32_t signature,
-                   std::size_t index = SIZE_MAX) {
-  std::size_t found = archive.size();
-  for (std::size_t at = 0; at + 4 <= archive.size(); ++at) {
-    if ((archive[at] | archive[at + 1] << 8 | archive[at + 2] << 16 |
-         static_cast<std::uint32_t>(archive[at + 3]) << 24) == signature) {
-      found = at;
-      if (index-- == 0) break;
-    }
+// Where the end record and the k-th central directory entry start, in an
+// archive without a comment.
+std::size_t end_record(const Archive& zip) { return zip.size() - 22; }
+std::size_t central(const Archive& zip, std::size_t k) {
+  std::size_t at = field(zip, end_record(zip) + 16, 4);
+  for (; k > 0; --k) {
+    at += 46 + field(zip, at + 28, 2) + field(zip, at + 30, 2) +
+          field(zip, at + 32, 2);
   }
-  return found;
-}
-std::size_t central(const Archive& archive, std::size_t index) {
-  return record(archive, 0x02014B50, index);
-}
-std::size_t end_record(const Archive& archive) {
-  return record(archive, 0x06054B50);
+  return at;
 }
 
 // An entry's compressed bytes, after its local header.
-std::span<const std::uint8_t> stream_of(const Archive& archive,
+std::span<const std::uint8_t> stream_of(const Archive& zip,
                                         const ZipEntry& entry) {
   const std::size_t at = entry.local_header_offset;
-  const std::size_t data = at + 30 + archive[at + 26] + archive[at + 27] * 256 +
-                           archive[at + 28] + archive[at + 29] * 256;
-  return std::span(archive).subspan(data, entry.compressed_size);
+  return std::span(zip).subspan(
+      at + 30 + field(zip, at + 26, 2) + field(zip, at + 28, 2),
+      entry.compressed_size);
 }
 
 // One stored entry holding "song", its name and extra field as given.
@@ -90,8 +83,9 @@ Archive one_entry_zip(std::string_view name, std::uint16_t flags,
     append(zip, name.size(), 2);
     append(zip, in_directory ? extra.size() : 0, 2);
     if (in_directory) append(zip, 0, 2 + 2 + 2 + 4 + 4);  // at offset 0
-    append(zip, name);
-    append(zip, in_directory ? extra : "song");
+    const std::string_view tail = in_directory ? extra : "song";
+    zip.insert(zip.end(), name.begin(), name.end());
+    zip.insert(zip.end(), tail.begin(), tail.end());
   }
   const std::size_t directory = 30 + name.size() + 4;
   append(zip, 0x06054B50, 4);
@@ -106,26 +100,19 @@ Archive one_entry_zip(std::string_view name, std::uint16_t flags,
 TEST(ZipReader, ReadsWhatSevenZipWrote) {
   const Archive zip = seven_zip();
   const std::vector<ZipEntry> entries = read_zip_directory(zip, "songs.zip");
-  const struct {
-    std::string name;
-    std::uint16_t method;
-    std::uint64_t size;
-    std::uint32_t crc32;
-  } expected[] = {
-      {"Artist - Song/Song.cdg", zip_deflate64, 168000, 0x974985bf},
-      {"Artist - Song/Song.nfo", zip_stored, 34, 0x080e51aa},
-      {"Artist - Song/Song.txt", zip_deflate, 40469, 0xb0145917},
+  // Name, method, encrypted, folder, CRC-32, sizes, local header offset.
+  const std::vector<ZipEntry> expected = {
+      {"Artist - Song/Song.cdg", zip_deflate64, false, false, 0x974985bf, 13913,
+       168000, 0},
+      {"Artist - Song/Song.nfo", zip_stored, false, false, 0x080e51aa, 34, 34,
+       13965},
+      {"Artist - Song/Song.txt", zip_deflate, false, false, 0xb0145917, 5995,
+       40469, 14051},
   };
-  ASSERT_EQ(entries.size(), std::size(expected));
-  for (std::size_t k = 0; k < entries.size(); ++k) {
-    EXPECT_EQ(entries[k].name, expected[k].name);
-    EXPECT_EQ(entries[k].method, expected[k].method) << expected[k].name;
-    EXPECT_EQ(entries[k].size, expected[k].size) << expected[k].name;
-    EXPECT_EQ(entries[k].crc32, expected[k].crc32) << expected[k].name;
-    EXPECT_FALSE(entries[k].encrypted || entries[k].is_folder);
+  ASSERT_EQ(entries, expected);
+  for (const ZipEntry& entry : entries) {
     // Extraction checks the CRC-32 that 7-Zip took of the input.
-    EXPECT_EQ(extract_zip_entry(zip, entries[k], "songs.zip").size(),
-              expected[k].size);
+    EXPECT_EQ(extract_zip_entry(zip, entry, "songs.zip").size(), entry.size);
   }
   const auto nfo = extract_zip_entry(zip, entries[1], "songs.zip");
   EXPECT_EQ(std::string(nfo.begin(), nfo.end()),
@@ -141,7 +128,7 @@ TEST(ZipReader, ReadsWhatSevenZipWrote) {
   EXPECT_EQ(counts.length_code_285, 0u);
 }
 
-TEST(ZipReader, ReadsNamesCommentsAndZip64AsWritersStoreThem) {
+TEST(ZipReader, ReadsNamesAndCommentsAsWritersStoreThem) {
   const std::string song = "song";
   const std::vector<std::uint8_t> bytes(song.begin(), song.end());
   const ZipMember members[] = {{"a/Song.cdg", bytes, true},
@@ -172,9 +159,6 @@ TEST(ZipReader, ReadsNamesCommentsAndZip64AsWritersStoreThem) {
   } cases[] = {
       {"comment", comment, {"a/Song.cdg", "a/Song.mp3"}},
       {"data descriptor", descriptor, {"a/Song.cdg", "a/Song.mp3"}},
-      {"Zip64",
-       zip_archive_zip64_from(members, 0, 0),
-       {"a/Song.cdg", "a/Song.mp3"}},
       {"code page 437",
        one_entry_zip("Caf\x82\\Song", 0),
        {"Caf\xc3\xa9/Song"}},
@@ -252,13 +236,8 @@ TEST(ZipReader, NamesWhatIsWrongWithADamagedEntry) {
        "its local header lies past the end of the archive"},
       {1, field(1, 20, 0xFFFFFF, 4),
        "its data run past the end of the archive"},
-      {1, field(1, 24, 33, 4),
-       "gives 34 bytes where the central directory "
-       "says 33"},
       {2, field(2, 24, 40470, 4),
        "gives 40469 bytes where the central directory says 40470"},
-      {0, field(0, 24, 167999, 4),
-       "damaged Deflate64 stream: more output than the entry's size"},
       {1, field(1, 16, 0x080e51ab, 4),
        "CRC-32 0x080e51aa where the central directory says 0x080e51ab: the "
        "data are damaged"},

