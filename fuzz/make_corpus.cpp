@@ -7,7 +7,9 @@
 //   <dir>/subchannel/ subchannel inputs: the header that fuzz_subchannel
 //                     reads ahead of raw records in each form, carrying
 //                     sample graphics packs with parity, a few symbols
-//                     damaged.
+//                     damaged;
+//   <dir>/q_alignment/ the records' Q as fuzz_q_alignment reads it: steady,
+//                     slipping, from the lead-in, across a gap in no file;
 //   <dir>/zip/        zip inputs: the form byte 0 ahead of song zips that
 //                     our writer makes of the sample's packs, in the
 //                     classic form and with Zip64 records (7-Zip's seeds
@@ -15,12 +17,14 @@
 // Usage: glyphreel_make_corpus <dir>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -159,6 +163,31 @@ void write_subchannel_seeds(const fs::path& dir, const SampleDisc& disc) {
   seed("cooked", {2, 0, 0, 5, 20}, cooked);
 }
 
+// fuzz_q_alignment's header, then for each of `runs` (count, kind, offset)
+// that many records.
+void write_q_seed(const fs::path& path, Bytes header,
+                  std::initializer_list<std::array<int, 3>> runs) {
+  for (const auto& [count, kind, offset] : runs) {
+    for (int r = 0; r < count; ++r) {
+      header.push_back(static_cast<std::uint8_t>(kind + 4 * (r % 8)));
+      header.push_back(static_cast<std::uint8_t>(offset));
+    }
+  }
+  write_file(path, header);
+}
+
+// Kinds: 0 a position, 1 a bad CRC, 2 no Q, 3 the lead-in.
+void write_q_alignment_seeds(const fs::path& dir) {
+  write_q_seed(dir / "steady", {0, 128, 0, 128},
+               {{20, 0, -3}, {1, 1, -3}, {19, 0, -3}, {2, 2, 0}});
+  write_q_seed(dir / "slip-repeat", {1, 128, 0, 128},
+               {{40, 0, 0}, {30, 0, -3}});
+  write_q_seed(dir / "slip-drop", {0, 128, 0, 130},
+               {{40, 0, 0}, {1, 1, 0}, {30, 0, 2}, {6, 0, 0}});
+  write_q_seed(dir / "lead-in", {0, 28, 0, 100}, {{30, 3, 0}, {60, 0, -20}});
+  write_q_seed(dir / "gap", {1, 125, 0x35, 128}, {{50, 0, 0}});
+}
+
 // A song zip of the sample's first packs (Deflate) and a few bytes of
 // stand-in audio (stored), both as zip_archive() writes it and with every
 // size and offset in Zip64 fields.
@@ -183,6 +212,8 @@ void write_corpus(const fs::path& root) {
   const fs::path toc_dir = root / "toc";
   const fs::path pack_dir = root / "pack_loop";
   const fs::path subchannel_dir = root / "subchannel";
+  const fs::path q_dir = root / "q_alignment";
+  fs::create_directories(q_dir);
   fs::create_directories(toc_dir);
   fs::create_directories(pack_dir);
   fs::create_directories(subchannel_dir);
@@ -205,6 +236,7 @@ void write_corpus(const fs::path& root) {
   write_pack_seeds(pack_dir, "sample", sample, 3, 16);
   write_pack_seeds(pack_dir, "long", long_disc, 0, 2);
   write_subchannel_seeds(subchannel_dir, sample);
+  write_q_alignment_seeds(q_dir);
   write_zip_seeds(root / "zip", sample);
 }
 

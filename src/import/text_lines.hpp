@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,14 @@ void for_each_line(std::string_view text, Take take) {
 
 // "07": at least two digits.
 std::string two_digits(std::uint64_t number);
+
+// The word in upper case, ASCII letters only: keywords are read without
+// regard to case.
+std::string upper_ascii(std::string_view word);
+
+// mm:ss:ff as sectors (75 a second): minutes of one to five digits,
+// seconds below 60 and frames below 75 of one or two; nothing else.
+std::optional<std::uint64_t> parse_msf(std::string_view text);
 
 // "disc.cue line 7: why", or "disc.cue: why" for line 0, when what is
 // missing has no line of its own.

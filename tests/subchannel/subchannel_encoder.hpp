@@ -1,7 +1,7 @@
 // The writing side of the R–W subchannel, for tests and benchmarks: parity,
-// interleaving and the packed form, built straight from the code's
-// definitions (bitwise field arithmetic, generator polynomials) so that it
-// shares nothing with the reading side it checks.
+// interleaving, the packed form and Q frames with their CRC, built straight
+// from the code's definitions (bitwise field arithmetic, generator polynomials)
+// so that it shares nothing with the reading side it checks.
 #pragma once
 
 #include <algorithm>
@@ -139,6 +139,54 @@ inline std::vector<std::uint8_t> pack_records(
     packed.insert(packed.end(), sector.begin(), sector.end());
   }
   return packed;
+}
+
+using QBytes = std::array<std::uint8_t, 12>;
+
+// Q's CRC by its definition: the 80 bits of bytes 0 .. 9, most significant
+// first, divided by x^16 + x^12 + x^5 + 1 one bit at a time from a zero
+// register, then inverted; stored high byte first in bytes 10 and 11.
+inline QBytes with_q_crc(QBytes q) {
+  unsigned crc = 0;
+  for (std::size_t bit = 0; bit < 80; ++bit) {
+    const unsigned in = (q[bit / 8] >> (7 - bit % 8)) & 1u;
+    const unsigned out = (crc >> 15) & 1u;
+    crc = (crc << 1) & 0xFFFFu;
+    if (in ^ out) crc ^= 0x1021u;
+  }
+  crc ^= 0xFFFFu;
+  q[10] = static_cast<std::uint8_t>(crc >> 8);
+  q[11] = static_cast<std::uint8_t>(crc);
+  return q;
+}
+
+inline std::uint8_t bcd(unsigned value) {
+  return static_cast<std::uint8_t>((value / 10) << 4 | value % 10);
+}
+
+// An ADR-1 frame of audio track `track`, index 1, at disc sector lba
+// (>= -150): absolute time lba + 150 frames, relative time the same.
+inline QBytes position_q(unsigned track, long long lba) {
+  const auto frames = static_cast<unsigned>(lba + 150);
+  const std::uint8_t m = bcd(frames / 4500), s = bcd(frames / 75 % 60),
+                     f = bcd(frames % 75);
+  return with_q_crc({0x01, bcd(track), 0x01, m, s, f, 0x00, m, s, f, 0, 0});
+}
+
+// A lead-in frame: track 0, the table of contents' entry for `point`.
+inline QBytes lead_in_q(unsigned point) {
+  return with_q_crc(
+      {0x01, 0x00, bcd(point), 0x00, 0x10, 0x20, 0x00, 0x00, 0x02, 0x00, 0, 0});
+}
+
+// Writes the 96 bits of q, most significant first, into bit 6 of the frame
+// bytes of an interleaved record, leaving the other channels alone.
+inline void put_q(std::span<std::uint8_t> frames, const QBytes& q) {
+  for (std::size_t i = 0; i < 96; ++i) {
+    const bool bit = (q[i / 8] >> (7 - i % 8)) & 1u;
+    frames[i] =
+        static_cast<std::uint8_t>((frames[i] & ~0x40u) | (bit ? 0x40u : 0u));
+  }
 }
 
 }  // namespace glyphreel::test
