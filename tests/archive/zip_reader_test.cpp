@@ -42,11 +42,6 @@ void put(Archive& archive, std::size_t at, std::uint64_t value,
   }
 }
 
-void append(Archive& archive, std::uint64_t value, std::size_t width) {
-  archive.resize(archive.size() + width);
-  put(archive, archive.size() - width, value, width);
-}
-
 // Where the end record and the k-th central directory entry start, in an
 // archive without a comment.
 std::size_t end_record(const Archive& zip) { return zip.size() - 22; }
@@ -68,32 +63,25 @@ std::span<const std::uint8_t> stream_of(const Archive& zip,
       entry.compressed_size);
 }
 
-// One stored entry holding "song", its name and extra field as given.
-Archive one_entry_zip(std::string_view name, std::uint16_t flags,
-                      std::string_view extra = "") {
-  Archive zip;
-  for (const bool in_directory : {false, true}) {
-    append(zip, in_directory ? 0x02014B50 : 0x04034B50, 4);
-    append(zip, 20, in_directory ? 4 : 2);  // versions
-    append(zip, flags, 2);
-    append(zip, 0, 2 + 4);  // stored; time and date
-    append(zip, crc_of("song"), 4);
-    append(zip, 4, 4);
-    append(zip, 4, 4);
-    append(zip, name.size(), 2);
-    append(zip, in_directory ? extra.size() : 0, 2);
-    if (in_directory) append(zip, 0, 2 + 2 + 2 + 4 + 4);  // at offset 0
-    const std::string_view tail = in_directory ? extra : "song";
-    zip.insert(zip.end(), name.begin(), name.end());
-    zip.insert(zip.end(), tail.begin(), tail.end());
+// One stored member holding "song" as the writer makes it (flagged UTF-8
+// when the name is not ASCII), the flag cleared when asked and an extra
+// field added to its directory entry.
+Archive one_member_zip(const std::string& name, bool utf8_flag,
+                       std::string_view extra = "") {
+  const std::vector<std::uint8_t> song = {'s', 'o', 'n', 'g'};
+  const ZipMember member[] = {{name, song, false}};
+  Archive zip = zip_archive(member, 0);
+  const std::size_t entry = central(zip, 0);
+  if (!utf8_flag) {
+    zip[7] &= ~8;  // bit 11 of the flags
+    zip[entry + 9] &= ~8;
   }
-  const std::size_t directory = 30 + name.size() + 4;
-  append(zip, 0x06054B50, 4);
-  append(zip, 0, 4);
-  append(zip, 0x00010001, 4);
-  append(zip, zip.size() - 4 - 4 - 4 - directory, 4);
-  append(zip, directory, 4);
-  append(zip, 0, 2);
+  zip.insert(
+      zip.begin() + static_cast<std::ptrdiff_t>(entry + 46 + name.size()),
+      extra.begin(), extra.end());
+  put(zip, entry + 30, extra.size(), 2);
+  const std::size_t end = end_record(zip);
+  put(zip, end + 12, field(zip, end + 12, 4) + extra.size(), 4);
   return zip;
 }
 
@@ -160,16 +148,14 @@ TEST(ZipReader, ReadsNamesAndCommentsAsWritersStoreThem) {
       {"comment", comment, {"a/Song.cdg", "a/Song.mp3"}},
       {"data descriptor", descriptor, {"a/Song.cdg", "a/Song.mp3"}},
       {"code page 437",
-       one_entry_zip("Caf\x82\\Song", 0),
+       one_member_zip("Caf\x82\\Song", false),
        {"Caf\xc3\xa9/Song"}},
-      {"UTF-8", one_entry_zip("Caf\xc3\xa9", 1 << 11), {"Caf\xc3\xa9"}},
-      {"flagged UTF-8 that is not",
-       one_entry_zip("\xff", 1 << 11),
-       {"\xc2\xa0"}},
+      {"UTF-8", one_member_zip("Caf\xc3\xa9", true), {"Caf\xc3\xa9"}},
+      {"flagged UTF-8 that is not", one_member_zip("\xff", true), {"\xc2\xa0"}},
       {"Unicode path field",
-       one_entry_zip("Cafe", 0, unicode_path),
+       one_member_zip("Cafe", true, unicode_path),
        {"Caf\xc3\xa9"}},
-      {"folder", one_entry_zip("a/", 0), {"a/"}},
+      {"folder", one_member_zip("a/", true), {"a/"}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> names;

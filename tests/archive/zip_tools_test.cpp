@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "archive/zip_writer.hpp"
 
@@ -25,15 +26,9 @@ std::pair<std::string, int> run(const std::string& command) {
 TEST(ZipTools, ReadWhatTheWriterMakes) {
   char folder[] = "/tmp/glyphreel-zip-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string cdg(70000, '\x09');
-  const std::string mp3 = "ID3 not really an mp3";
-  const auto span = [](const std::string& text) {
-    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                     text.size());
-  };
-  const ZipMember members[] = {
-      {"01 - Artist - Song.cdg", span(cdg), true},
-      {"01 - Art\xc3\xafst - Song.mp3", span(mp3), false}};
+  const std::vector<std::uint8_t> cdg(70000, 9), mp3(21, 0xFF);
+  const ZipMember members[] = {{"01 - Artist - Song.cdg", cdg, true},
+                               {"01 - Art\xc3\xafst - Song.mp3", mp3, false}};
   // 2024-05-17 12:34:56.
   const std::uint32_t dos_time = 0x58B1645C;
   const char* const python =
