@@ -21,6 +21,11 @@ constexpr std::size_t literal_length_symbols = 288;  // 286 and 287 unused
 constexpr std::size_t usable_literal_lengths = 286;
 constexpr std::size_t distance_symbols = 32;
 constexpr std::uint16_t end_of_block = 256;
+// The most one byte of a stream can become: a match of 65,538 bytes costs
+// at least 18 bits (a one-bit length code, its 16 extra bits and a one-bit
+// distance code).
+constexpr std::size_t max_expansion = 65538 * 8 / 18;
+static_assert(max_expansion * 18 == 65538 * 8);
 constexpr std::uint16_t first_length_symbol = 257;
 
 struct CodeBase {
@@ -183,8 +188,14 @@ class HuffmanCode {
 
 class Inflater {
  public:
+  // The output is sized once for all the stream can make, within the limit:
+  // an honest entry's size, and no more than the stream's bytes allow.
   Inflater(std::span<const std::uint8_t> stream, std::size_t limit)
-      : in_(stream), limit_(limit) {}
+      : in_(stream), limit_(limit) {
+    out_.resize(stream.size() > limit / max_expansion
+                    ? limit
+                    : stream.size() * max_expansion);
+  }
 
   Inflated64 run() {
     Inflated64 result;
@@ -217,7 +228,8 @@ class Inflater {
   }
 
  private:
-  // Room for n more bytes of output, within the limit.
+  // Room for n more bytes of output, within the limit; the output grows
+  // only should the stream make more than its size was set for.
   std::uint8_t* room_for(std::size_t n) {
     if (n > limit_ - size_) {
       throw StreamFault{"more output than the entry's size"};

@@ -32,9 +32,10 @@ struct Inflated64 {
 };
 
 // Inflates a raw Deflate64 stream (no header or trailer) that must give at
-// most `limit` bytes. The output grows as bytes come, so a stream that only
-// claims a large size costs nothing. Bytes after the last block are ignored;
-// whether the output has the expected size is the caller's check.
+// most `limit` bytes. The output is sized for no more than the stream's
+// bytes can make (about 29,000 bytes each), so a stream that only claims a
+// large size costs little. Bytes after the last block are ignored; whether
+// the output has the expected size is the caller's check.
 Inflated64 inflate_deflate64(std::span<const std::uint8_t> stream,
                              std::size_t limit);
 

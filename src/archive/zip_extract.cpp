@@ -21,20 +21,27 @@ using Bytes = std::span<const std::uint8_t>;
 
 // zlib counts in 32-bit unsigned values: feed and fill it in pieces.
 constexpr std::size_t zlib_piece = std::size_t{1} << 30;
+// The most one byte of a Deflate stream can become: a match of 258 bytes
+// costs at least two bits.
+constexpr std::size_t deflate_max_expansion = 258 * 8 / 2;
 
 struct Inflated {
   std::vector<std::uint8_t> bytes;
   std::string fault;  // empty when the stream ended
 };
 
-// Inflates a raw Deflate stream through zlib into at most `limit` bytes,
-// growing the output as it comes.
+// Inflates a raw Deflate stream through zlib into at most `limit` bytes:
+// an output sized once for all the stream can make, grown only should
+// zlib make more.
 Inflated inflate_deflate(Bytes stream, std::size_t limit) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
     throw FatalError("zlib could not start inflating: out of memory");
   }
   Inflated result;
+  result.bytes.resize(stream.size() > limit / deflate_max_expansion
+                          ? limit
+                          : stream.size() * deflate_max_expansion);
   std::size_t fed = 0;
   std::size_t written = 0;
   std::uint8_t spare = 0;
