@@ -339,19 +339,21 @@ class Inflater {
       if (length_symbol >= length_bases.size()) {
         throw StreamFault{"invalid literal/length code"};
       }
+      // Codes are counted as soon as they are read, before their extra
+      // bits: a stream cut short there has still used them.
+      counts_.length_code_285 += length_symbol == length_bases.size() - 1;
       const CodeBase length_code = length_bases[length_symbol];
       const std::size_t length =
           length_code.base + in_.take(length_code.extra_bits);
-      counts_.length_code_285 += length_symbol == length_bases.size() - 1;
 
       const int distance_symbol = distances_.decode(in_);
       if (distance_symbol < 0) throw StreamFault{"invalid distance code"};
+      counts_.distance_code_30 += distance_symbol == 30;
+      counts_.distance_code_31 += distance_symbol == 31;
       const CodeBase distance_code =
           distance_bases[static_cast<std::size_t>(distance_symbol)];
       const std::size_t distance =
           distance_code.base + in_.take(distance_code.extra_bits);
-      counts_.distance_code_30 += distance_symbol == 30;
-      counts_.distance_code_31 += distance_symbol == 31;
       if (distance > size_) {
         throw StreamFault{"invalid distance too far back"};
       }
