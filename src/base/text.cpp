@@ -6,22 +6,6 @@ namespace glyphreel {
 
 namespace {
 
-// Decodes one code point of valid UTF-8 at text[i] and advances i.
-char32_t next_code_point(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-  char32_t code_point = length == 1   ? lead
-                        : length == 2 ? lead & 0x1F
-                        : length == 3 ? lead & 0x0F
-                                      : lead & 0x07;
-  for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-    code_point =
-        (code_point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-  }
-  i += length;
-  return code_point;
-}
-
 // Control and invisible formatting characters; everything else, non-ASCII
 // letters included, stands as it is in a report.
 bool is_printable(char32_t c) {
@@ -74,15 +58,58 @@ ParsedNumber parse_decimal_u64(std::string_view text) {
   return {value, std::nullopt};
 }
 
-std::string quote_argument(std::string_view utf8_text) {
-  std::string out = "\"";
+std::optional<char32_t> next_utf8_code_point(std::string_view text,
+                                             std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t length = 0;
+  char32_t code_point = 0;
+  char32_t smallest = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code_point = lead & 0x1F, smallest = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code_point = lead & 0x0F, smallest = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code_point = lead & 0x07, smallest = 0x10000;
+  } else {
+    return std::nullopt;
+  }
+  if (text.size() - i < length) return std::nullopt;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return std::nullopt;
+    code_point = (code_point << 6) | (next & 0x3F);
+  }
+  if (code_point < smallest || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  i += length;
+  return code_point;
+}
+
+namespace {
+
+// The text with every byte that could act on a terminal escaped; quotes are
+// escaped too when the text stands between them.
+std::string escaped(std::string_view text, bool quoted) {
+  std::string out;
   std::size_t i = 0;
-  while (i < utf8_text.size()) {
+  while (i < text.size()) {
     const std::size_t start = i;
-    const char32_t c = next_code_point(utf8_text, i);
-    switch (c) {
+    const std::optional<char32_t> c = next_utf8_code_point(text, i);
+    if (!c) {
+      // One byte that begins no character, shown by its value.
+      out += "\\x{" + hex(static_cast<unsigned char>(text[i])) + "}";
+      ++i;
+      continue;
+    }
+    switch (*c) {
       case U'"':
-        out += "\\\"";
+        out += quoted ? "\\\"" : "\"";
         break;
       case U'\\':
         out += "\\\\";
@@ -100,15 +127,22 @@ std::string quote_argument(std::string_view utf8_text) {
         out += "\\0";
         break;
       default:
-        if (is_printable(c)) {
-          out.append(utf8_text.substr(start, i - start));
+        if (is_printable(*c)) {
+          out.append(text.substr(start, i - start));
         } else {
-          out += "\\u{" + hex(c) + "}";
+          out += "\\u{" + hex(*c) + "}";
         }
     }
   }
-  out += '"';
   return out;
 }
+
+}  // namespace
+
+std::string quote_argument(std::string_view text) {
+  return '"' + escaped(text, true) + '"';
+}
+
+std::string escape_text(std::string_view text) { return escaped(text, false); }
 
 }  // namespace glyphreel

@@ -148,7 +148,7 @@ class TocReader {
     if (keyword == "DATAFILE") return file(word, false);
     if (keyword == "START") return start(word);
     if (keyword == "INDEX") return index(word);
-    refuse(word, "unknown statement " + word.text);
+    refuse(word, "unknown statement " + shown(word));
   }
 
   void header_only(const TocToken& word) {
@@ -179,7 +179,7 @@ class TocReader {
       if (m.name == mode_name) mode = &m;
     }
     if (mode == nullptr)
-      refuse(mode_word, "unknown track mode " + mode_word.text);
+      refuse(mode_word, "unknown track mode " + shown(mode_word));
     if (mode->block_size != img_frame_size) {
       refuse(mode_word,
              "TRACK " + mode_word.text + " is not supported: its " +
@@ -233,7 +233,7 @@ class TocReader {
     if (word.text.find(':') != std::string::npos) {
       const auto msf = parse_msf(word.text);
       if (!msf) {
-        refuse(word, "time " + word.text +
+        refuse(word, "time " + shown(word) +
                          " is not mm:ss:ff (seconds below 60, frames below "
                          "75)");
       }
@@ -246,7 +246,7 @@ class TocReader {
       const std::uint64_t unit =
           track.data ? track.block_size : samples_per_sector;
       if (number.value % unit != 0) {
-        refuse(word, "length " + word.text +
+        refuse(word, "length " + shown(word) +
                          " is not a whole number of sectors (" +
                          std::to_string(unit) +
                          (track.data ? " bytes" : " samples") + " each)");
@@ -304,7 +304,7 @@ class TocReader {
           parse_decimal_u64(std::string_view(offset_word.text).substr(1));
       if (!all_digits(offset_word.text.substr(1)) || number.fault) {
         refuse(offset_word,
-               "byte offset " + offset_word.text + " is not # and a number");
+               "byte offset " + shown(offset_word) + " is not # and a number");
       }
       offset = number.value;
     }

@@ -101,7 +101,7 @@ std::string shown(const TocToken& token) {
     case TocToken::Kind::End:
       return "the end of the file";
     default:
-      return token.text;
+      return escape_text(token.text);
   }
 }
 

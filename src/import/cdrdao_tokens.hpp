@@ -29,7 +29,8 @@ struct TocToken {
 std::vector<TocToken> toc_tokens(std::string_view text,
                                  std::string_view toc_name);
 
-// How a token is shown in a refusal: a word as written, a string in quotes,
+// How a token is shown in a refusal: a word as written and a string in
+// quotes, both escaped as base/text.hpp does (they come from the file),
 // a mark as itself, the end as "the end of the file".
 std::string shown(const TocToken& token);
 

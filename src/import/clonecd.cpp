@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/text.hpp"
 #include "import/text_lines.hpp"
 
 namespace glyphreel {
@@ -74,6 +75,16 @@ struct Section {
   std::map<std::string, Setting> settings;  // by normalised key
 };
 
+// "[name]" for a report, what came from the file escaped.
+std::string bracketed(std::string_view name) {
+  // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict)
+  // about a literal added to a temporary string.
+  std::string text(1, '[');
+  text += escape_text(name);
+  text += ']';
+  return text;
+}
+
 // The line of a key that the section is known to have.
 std::size_t line_of(const Section& section, std::string_view key) {
   return section.settings.at(normalised(key)).line;
@@ -104,15 +115,16 @@ class CcdReader {
                        std::uint64_t min, std::uint64_t max) const {
     const auto found = section.settings.find(normalised(key));
     if (found == section.settings.end()) {
-      refuse(section.line, "[" + section.name + "] has no " + std::string(key));
+      refuse(section.line,
+             bracketed(section.name) + " has no " + std::string(key));
     }
     const Setting& setting = found->second;
     const auto value = whole_number(setting.value);
     if (!value || *value < min || *value > max) {
-      refuse(setting.line, setting.key + "=" + setting.value +
-                               " is not a whole number from " +
-                               std::to_string(min) + " to " +
-                               std::to_string(max));
+      refuse(setting.line,
+             escape_text(setting.key) + "=" + escape_text(setting.value) +
+                 " is not a whole number from " + std::to_string(min) + " to " +
+                 std::to_string(max));
     }
     return *value;
   }
@@ -122,14 +134,14 @@ class CcdReader {
     if (line.empty()) return;
     if (line.front() == '[') {
       if (line.back() != ']') refuse(number, "no ']' closes the section name");
-      const std::string name(trim(line.substr(1, line.size() - 2)));
+      const std::string section(trim(line.substr(1, line.size() - 2)));
       const auto [it, added] =
-          by_name_.try_emplace(normalised(name), sections_.size());
+          by_name_.try_emplace(normalised(section), sections_.size());
       if (!added) {
-        refuse(number, "[" + name + "] comes twice, first on line " +
+        refuse(number, bracketed(section) + " comes twice, first on line " +
                            std::to_string(sections_[it->second].line));
       }
-      sections_.push_back({name, number, {}});
+      sections_.push_back({section, number, {}});
       return;
     }
     const std::size_t equals = line.find('=');
@@ -145,8 +157,9 @@ class CcdReader {
         Setting{std::string(key), std::string(trim(line.substr(equals + 1))),
                 number});
     if (!added) {
-      refuse(number, std::string(key) + " comes twice in [" + section.name +
-                         "], first on line " + std::to_string(it->second.line));
+      refuse(number, escape_text(key) + " comes twice in " +
+                         bracketed(section.name) + ", first on line " +
+                         std::to_string(it->second.line));
     }
   }
 
@@ -186,18 +199,19 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
     if (session != 1 || adr != adr_position) continue;
     if (point == point_lead_out) {
       if (lead_out != nullptr) {
-        ccd.refuse(entry.line, "[" + entry.name +
-                                   "] is a second lead-out of "
-                                   "session 1, after [" +
-                                   lead_out->name + "]");
+        ccd.refuse(entry.line, bracketed(entry.name) +
+                                   " is a second lead-out of "
+                                   "session 1, after " +
+                                   bracketed(lead_out->name));
       }
       lead_out = &entry;
     } else if (point >= 1 && point <= max_track_number) {
       const auto [it, added] = track_entries.try_emplace(point, &entry);
       if (!added) {
-        ccd.refuse(entry.line, "[" + entry.name + "] is a second entry for " +
-                                   "track " + std::to_string(point) +
-                                   ", after [" + it->second->name + "]");
+        ccd.refuse(entry.line, bracketed(entry.name) +
+                                   " is a second entry for " + "track " +
+                                   std::to_string(point) + ", after " +
+                                   bracketed(it->second->name));
       }
     }
   }
@@ -217,7 +231,7 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
   std::uint64_t previous_number = 0;
   for (const auto& [track_number, entry] : track_entries) {
     if (previous_number != 0 && track_number != previous_number + 1) {
-      ccd.refuse(entry->line, "[" + entry->name + "] is track " +
+      ccd.refuse(entry->line, bracketed(entry->name) + " is track " +
                                   std::to_string(track_number) +
                                   " after track " +
                                   std::to_string(previous_number) +
@@ -233,7 +247,7 @@ CloneCdDisc parse_clonecd(std::string_view text, std::string_view ccd_name) {
     if (!disc.tracks.empty() && start <= disc.tracks.back().start_lba) {
       ccd.refuse(
           line_of(*track, "INDEX 1"),
-          "[" + track->name + "] INDEX 1=" + std::to_string(start) +
+          bracketed(track->name) + " INDEX 1=" + std::to_string(start) +
               " does not come after track " + std::to_string(previous_number) +
               "'s INDEX 1=" + std::to_string(disc.tracks.back().start_lba));
     }

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/fatal_error.hpp"
+#include "base/text.hpp"
 #include "disc/toc.hpp"
 #include "import/text_lines.hpp"
 
@@ -87,14 +88,15 @@ class SheetReader {
     for (const std::string_view ignored : ignored_commands) {
       if (command == ignored) return;
     }
-    refuse(number, "unknown command " + words[0]);
+    refuse(number, "unknown command " + escape_text(words[0]));
   }
 
   CueSheet finish() {
     if (sheet_.files.empty()) refuse(last_line_, "the sheet has no track");
     if (!file_used_) {
-      refuse(last_line_, "the sheet ends before FILE \"" + sheet_.files.back() +
-                             "\" has a track");
+      refuse(last_line_, "the sheet ends before FILE " +
+                             quote_argument(sheet_.files.back()) +
+                             " has a track");
     }
     if (!has_index_01_) {
       refuse(last_line_, "the sheet ends before TRACK " +
@@ -149,15 +151,15 @@ class SheetReader {
   // the new file's start: so a track's pregap may end the file before.
   void file(std::size_t number, std::span<const std::string> args) {
     if (!sheet_.files.empty() && !file_used_) {
-      refuse(file_line_,
-             "FILE \"" + sheet_.files.back() + "\" has no track or index");
+      refuse(file_line_, "FILE " + quote_argument(sheet_.files.back()) +
+                             " has no track or index");
     }
     if (args.size() != 2) {
       refuse(number, "FILE takes a name and a type (quote a name with blanks)");
     }
     if (args[0].empty()) refuse(number, "FILE has an empty name");
     if (upper(args[1]) != "BINARY") {
-      refuse(number, "FILE type " + args[1] +
+      refuse(number, "FILE type " + escape_text(args[1]) +
                          " is not supported: only a BINARY file holds raw "
                          "2352-byte sectors");
     }
@@ -174,17 +176,18 @@ class SheetReader {
     const auto track_number = digits(args[0], 2);
     if (!track_number || *track_number == 0 ||
         *track_number > max_track_number) {
-      refuse(number, "track number " + args[0] + " is not 01 to 99");
+      refuse(number,
+             "track number " + escape_text(args[0]) + " is not 01 to 99");
     }
     if (!sheet_.tracks.empty() &&
         *track_number != sheet_.tracks.back().number + 1) {
-      refuse(number, "TRACK " + args[0] + " follows TRACK " +
+      refuse(number, "TRACK " + escape_text(args[0]) + " follows TRACK " +
                          two_digits(sheet_.tracks.back().number) +
                          ": track numbers count up by one");
     }
     const std::string mode = upper(args[1]);
     if (mode != "AUDIO" && mode != "MODE1/2352" && mode != "MODE2/2352") {
-      refuse(number, "TRACK mode " + args[1] +
+      refuse(number, "TRACK mode " + escape_text(args[1]) +
                          " is not supported: only AUDIO, MODE1/2352 and "
                          "MODE2/2352 tracks are raw 2352-byte sectors");
     }
@@ -205,21 +208,23 @@ class SheetReader {
     }
     const auto index_number = digits(args[0], 2);
     if (!index_number || *index_number > max_index_number) {
-      refuse(number, "index number " + args[0] + " is not 00 to 99");
+      refuse(number,
+             "index number " + escape_text(args[0]) + " is not 00 to 99");
     }
     if (last_index_ ? *index_number != *last_index_ + 1 : *index_number > 1) {
-      refuse(number, "INDEX " + args[0] +
+      refuse(number, "INDEX " + escape_text(args[0]) +
                          " out of order: a track's indices count up by one "
                          "from 00 or 01");
     }
     const auto position = msf_sectors(args[1]);
     if (!position) {
-      refuse(number, "time " + args[1] +
+      refuse(number, "time " + escape_text(args[1]) +
                          " is not mm:ss:ff (seconds below 60, frames below "
                          "75)");
     }
     if (file_has_index_ && *position <= last_position_) {
-      refuse(number, "INDEX " + args[0] + " at " + args[1] +
+      refuse(number, "INDEX " + escape_text(args[0]) + " at " +
+                         escape_text(args[1]) +
                          " does not come after the index before it in its "
                          "FILE");
     }
@@ -273,8 +278,8 @@ std::vector<TocTrack> cue_tracks(const CueSheet& sheet,
     if (track.index_01 >= file_sectors[track.file]) {
       throw FatalError("track " + std::to_string(track.number) +
                        " starts at sector " + std::to_string(track.index_01) +
-                       " of \"" + sheet.files[track.file] +
-                       "\", which holds only " +
+                       " of " + quote_argument(sheet.files[track.file]) +
+                       ", which holds only " +
                        std::to_string(file_sectors[track.file]) + " sectors");
     }
     tracks.push_back({file_start[track.file] + track.index_01, track.data});

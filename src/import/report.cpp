@@ -94,6 +94,10 @@ std::string report_text(const DamageReport& report) {
     line.erase(line.find_last_not_of(' ') + 1);
     text += line + "\n";
   }
+  if (report.high_bits_cleared != 0) {
+    text += "high bits cleared in " + std::to_string(report.high_bits_cleared) +
+            " bytes: a pack's symbols are their low six bits\n";
+  }
   return text;
 }
 
@@ -116,7 +120,9 @@ std::string report_json(const DamageReport& report) {
   }
   json += "],\"totals\":{";
   append_counts(json, report.totals);
-  json += "}}\n";
+  json +=
+      "},\"high_bits_cleared\":" + std::to_string(report.high_bits_cleared) +
+      "}\n";
   return json;
 }
 

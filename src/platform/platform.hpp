@@ -127,6 +127,24 @@ inline std::string describe(const ExitStatus& status) {
 // Waits for the child without a time limit, then releases its handles.
 ExitStatus wait_for_child(ChildProcess& child, std::string_view step);
 
+// --- Stops: memory that cannot be had, and the process stopped from
+// outside while a run is writing.
+
+// A fatal stop of the step with the system's out-of-memory error, for an
+// allocation that failed: "<step>: Cannot allocate memory (os error 12)".
+[[noreturn]] void fail_out_of_memory(std::string_view step);
+
+// What to take away should the process be stopped from outside while a run
+// writes: on POSIX by SIGINT, SIGTERM or SIGHUP (each one that was not
+// ignored when the first list was given), on Windows by Ctrl-C, Ctrl-Break
+// or the console being closed. The files are deleted, then the folders
+// removed in the order given (innermost first), each where it can be; then
+// the process ends as the signal or the event would have ended it. Each
+// call replaces the whole list; empty lists leave nothing to take away.
+// The first call installs the handlers, which stay.
+void remove_when_stopped(const std::vector<NativeString>& files,
+                         const std::vector<NativeString>& folders);
+
 // --- What glyphreel-import needs besides: folders, files written and read
 // in pieces, paths joined, and a child whose standard output we read.
 

@@ -1,5 +1,6 @@
 // The POSIX half of the platform layer.
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -295,6 +296,83 @@ ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
   child.process = -1;
   if (WIFSIGNALED(raw)) return ExitStatus{true, WTERMSIG(raw)};
   return ExitStatus{false, WEXITSTATUS(raw)};
+}
+
+// --- Stops.
+
+void fail_out_of_memory(std::string_view step) { fail_with(step, ENOMEM); }
+
+namespace {
+
+constexpr int stop_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// What the stop handler removes. The lists are swapped in while the stop
+// signals are blocked, so the handler never sees one half made; it only
+// reads the C strings, which live in `texts`.
+struct StopRemovals {
+  std::vector<NativeString> texts;
+  std::vector<const char*> files;
+  std::vector<const char*> folders;
+};
+// Never destroyed: a stop while the process exits still finds it whole.
+StopRemovals& stop_removals = *new StopRemovals;
+bool stop_handlers_installed = false;
+
+// Only async-signal-safe calls: unlink and rmdir of paths prepared before,
+// then the signal raised again with its default action, which ends the
+// process as soon as the handler returns and the signal is unblocked.
+extern "C" void remove_and_stop(int signal_number) {
+  for (const char* file : stop_removals.files) ::unlink(file);
+  for (const char* folder : stop_removals.folders) ::rmdir(folder);
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+sigset_t stop_signal_set() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal_number : stop_signals) sigaddset(&set, signal_number);
+  return set;
+}
+
+void install_stop_handlers() {
+  struct sigaction action {};
+  action.sa_handler = remove_and_stop;
+  action.sa_mask = stop_signal_set();
+  for (const int signal_number : stop_signals) {
+    struct sigaction previous {};
+    // A signal our caller ignores (SIGHUP under nohup) stays ignored.
+    if (::sigaction(signal_number, nullptr, &previous) != 0 ||
+        previous.sa_handler == SIG_IGN) {
+      continue;
+    }
+    (void)::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void remove_when_stopped(const std::vector<NativeString>& files,
+                         const std::vector<NativeString>& folders) {
+  // Made in full before the swap: allocation is no business of a moment
+  // with the signals blocked.
+  StopRemovals next;
+  next.texts.reserve(files.size() + folders.size());
+  next.texts.insert(next.texts.end(), files.begin(), files.end());
+  next.texts.insert(next.texts.end(), folders.begin(), folders.end());
+  for (std::size_t i = 0; i < next.texts.size(); ++i) {
+    (i < files.size() ? next.files : next.folders)
+        .push_back(next.texts[i].c_str());
+  }
+  const sigset_t blocked = stop_signal_set();
+  sigset_t previous;
+  ::pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+  std::swap(stop_removals, next);
+  if (!stop_handlers_installed) {
+    install_stop_handlers();
+    stop_handlers_installed = true;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // --- What glyphreel-import needs besides.

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/text.hpp"
+
 namespace glyphreel::platform {
 
 namespace {
@@ -29,31 +31,7 @@ void append_utf8(std::string& out, char32_t code_point) {
 bool is_valid_utf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
-    const auto lead = static_cast<std::uint8_t>(bytes[i]);
-    std::size_t length = 0;
-    char32_t code_point = 0;
-    char32_t smallest = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, code_point = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code_point = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code_point = lead & 0x07, smallest = 0x10000;
-    } else {
-      return false;
-    }
-    if (bytes.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<std::uint8_t>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code_point = (code_point << 6) | (next & 0x3F);
-    }
-    if (code_point < smallest || code_point > 0x10FFFF) return false;
-    if (code_point >= 0xD800 && code_point <= 0xDFFF) return false;
-    i += length;
+    if (!next_utf8_code_point(bytes, i)) return false;
   }
   return true;
 }

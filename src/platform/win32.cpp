@@ -463,6 +463,50 @@ ExitStatus wait_for_child(ChildProcess& child, std::string_view step) {
   return ExitStatus{false, static_cast<int>(code)};
 }
 
+// --- Stops.
+
+void fail_out_of_memory(std::string_view step) {
+  fail(step, ERROR_NOT_ENOUGH_MEMORY);
+}
+
+namespace {
+
+// What the console handler removes. It runs on a thread of its own, so the
+// lists change and are read under the lock.
+SRWLOCK stop_lock = SRWLOCK_INIT;
+std::vector<NativeString> stop_files;
+std::vector<NativeString> stop_folders;
+bool stop_handler_installed = false;
+
+// Ctrl-C, Ctrl-Break, the console closing, the user logging off or the
+// system shutting down. The outputs are opened with FILE_SHARE_DELETE, so
+// a file still being written can be deleted too. The lock stays held: the
+// run makes nothing more while the process ends. FALSE passes the event on
+// to the system's handler, which ends the process.
+BOOL WINAPI remove_and_stop(DWORD) {
+  ::AcquireSRWLockExclusive(&stop_lock);
+  for (const NativeString& file : stop_files) ::DeleteFileW(file.c_str());
+  for (const NativeString& folder : stop_folders) {
+    ::RemoveDirectoryW(folder.c_str());
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void remove_when_stopped(const std::vector<NativeString>& files,
+                         const std::vector<NativeString>& folders) {
+  std::vector<NativeString> next_files = files;
+  std::vector<NativeString> next_folders = folders;
+  ::AcquireSRWLockExclusive(&stop_lock);
+  stop_files.swap(next_files);
+  stop_folders.swap(next_folders);
+  if (!stop_handler_installed) {
+    stop_handler_installed = ::SetConsoleCtrlHandler(remove_and_stop, TRUE);
+  }
+  ::ReleaseSRWLockExclusive(&stop_lock);
+}
+
 // --- What glyphreel-import needs besides.
 
 namespace {
@@ -590,8 +634,10 @@ std::uint64_t file_size(const NativeString& path, std::string_view step) {
 }
 
 OpenFile create_output_file(const NativeString& path, std::string_view step) {
+  // Shared for deletion only, so that a stopped run can take it away while
+  // it is still open.
   const HANDLE file = ::CreateFileW(
-      path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) fail(step);
   return OpenFile{value_of(file)};

@@ -35,6 +35,20 @@ void count(ParityTally& tally, PackCheck check, bool graphics) {
   }
 }
 
+// Leaves each byte of the pack its symbol alone; returns how many bytes
+// had high bits to clear.
+std::uint64_t clear_high_bits(std::span<std::uint8_t, pack_symbols> pack) {
+  std::uint8_t any = 0;
+  for (const std::uint8_t byte : pack) any |= byte;
+  if ((any & ~symbol_mask) == 0) return 0;  // as nearly every pack is
+  std::uint64_t cleared = 0;
+  for (std::uint8_t& byte : pack) {
+    if ((byte & ~symbol_mask) != 0) ++cleared;
+    byte &= symbol_mask;
+  }
+  return cleared;
+}
+
 // The first track, in track order, whose range holds the sector.
 std::optional<std::size_t> track_of(std::span<const TrackLbaRange> tracks,
                                     std::uint64_t sector) {
@@ -65,6 +79,7 @@ DamageReport correct_packs(std::span<std::uint8_t> cooked,
       const std::span<std::uint8_t, pack_symbols> pack(
           cooked.data() + sector * sector_size + k * pack_symbols,
           pack_symbols);
+      report.high_bits_cleared += clear_high_bits(pack);
       const PackCheck check = check_pack(pack);
       const std::uint8_t mode = pack[0] & symbol_mask;
       const bool graphics =

@@ -41,6 +41,9 @@ struct TrackDamage {
 struct DamageReport {
   std::vector<TrackDamage> tracks;  // one per track given, in track order
   ParityTally totals;               // every pack of the dump, tracks or not
+  // Bytes of the dump whose two high bits (P and Q, not part of a symbol)
+  // were set, and are cleared.
+  std::uint64_t high_bits_cleared = 0;
   bool operator==(const DamageReport&) const = default;
 };
 
@@ -49,8 +52,10 @@ enum class UncorrectablePacks { Keep, Blank };
 
 // Checks every 24-byte pack of a cooked dump (96 bytes per sector, sector 0
 // first) and corrects in place what parity can; an uncorrectable pack stays
-// as read (Keep) or becomes an idle all-zero pack (Blank). Packs are counted
-// by the track whose sector range holds them, and all in the totals.
+// as read (Keep) or becomes an idle all-zero pack (Blank). Every byte is
+// left with its symbol alone, the two high bits cleared, as glyphreel reads
+// a pack's mode from the whole byte. Packs are counted by the track whose
+// sector range holds them, and all in the totals.
 // REQUIRES: cooked.size() is a multiple of 96.
 DamageReport correct_packs(std::span<std::uint8_t> cooked,
                            std::span<const TrackLbaRange> tracks,

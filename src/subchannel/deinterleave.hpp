@@ -38,7 +38,8 @@ std::uint64_t subchannel_records_needed(std::int64_t first_lba,
 // start before the first record are idle (all zero); logical packs landing
 // past the end are dropped. Symbols sit in the low six bits, the high bits
 // are 0.
-// Cooked: the records of sectors 0 .. sector_count - 1 copied as they are.
+// Cooked: the records of sectors 0 .. sector_count - 1 copied as they are;
+// correct_packs then clears and counts the high bits they may carry.
 // REQUIRES: first_lba <= 0 and records.size() is at least
 // subchannel_records_needed(first_lba, sector_count) records; a fatal stop
 // otherwise.

@@ -48,5 +48,28 @@ TEST(QuoteArgument, EscapesQuotesBackslashesAndControlCharacters) {
             "\"caf\xc3\xa9 \xe6\x97\xa5\"");
 }
 
+TEST(QuoteArgument, ShowsBytesThatAreNotUtf8ByTheirValue) {
+  // A stray continuation byte, a lead byte cut short, an overlong '/', a
+  // surrogate, a value past U+10FFFF: each byte of them on its own.
+  const std::pair<std::string, std::string> cases[] = {
+      {"\xff", "\\x{ff}"},
+      {"a\x80"
+       "b",
+       "a\\x{80}b"},
+      {"caf\xc3", "caf\\x{c3}"},
+      {"\xc3(", "\\x{c3}("},
+      {"\xc0\xaf", "\\x{c0}\\x{af}"},
+      {"\xed\xa0\x80", "\\x{ed}\\x{a0}\\x{80}"},
+      {"\xf4\x90\x80\x80", "\\x{f4}\\x{90}\\x{80}\\x{80}"},
+      {"\xe9\x1b]0;t\x07", "\\x{e9}\\u{1b}]0;t\\u{7}"},
+  };
+  for (const auto& [text, body] : cases) {
+    EXPECT_EQ(quote_argument(text), '"' + body + '"');
+    EXPECT_EQ(escape_text(text), body);
+  }
+  // Without the quotes around, quotes stay; backslashes are still doubled.
+  EXPECT_EQ(escape_text("\"a\\b\""), "\"a\\\\b\"");
+}
+
 }  // namespace
 }  // namespace glyphreel

@@ -18,8 +18,8 @@ from pathlib import Path
 from harness import (BROKEN_PIPE, FRAME_BYTES, HALF_READ_ENCODER,
                      IS_A_DIRECTORY, LEAD_OUT, NOT_FOUND, PACK_SIZE,
                      PACKS_PER_FRAME, PACKS_PER_SECTOR, SANITIZED,
-                     SECTOR_SUBCODE, SELF_KILL_ENCODER, Disc, E2ETestCase,
-                     audio_image, audio_sector, descriptor, raw_toc, subcode,
+                     SECTOR_AUDIO, SECTOR_SUBCODE, SELF_KILL_ENCODER, Disc,
+                     E2ETestCase, audio_image, audio_sector, descriptor, raw_toc, subcode,
                      toc_bytes)
 
 NOT_A_DIRECTORY = "Not a directory (os error 20)"
@@ -224,6 +224,58 @@ class MemoryTest(BadInputCase):
                 else:
                     self.assert_equality_report(result, *expected)
                 self.assert_not_started()
+
+
+    def test_memory_that_runs_short_after_loading(self):
+        # Track 1 is two sectors of a sparse image that fills nearly all the
+        # memory at hand: the larger the image, the earlier a run stops
+        # once it is loaded. Each stop is the step's report: the encoder's
+        # start, the graphics state and frames of the pack loop. A smaller
+        # limit keeps the images small.
+        limit = 48 << 20
+        if SANITIZED:
+            self.skipTest("the sanitizers cannot run under a memory limit")
+        outside = tempfile.TemporaryDirectory(prefix="glyphreel-e2e-sparse-")
+        self.addCleanup(outside.cleanup)
+        folder = Path(outside.name)
+        paths = {key: folder / f"disc.{key}" for key in ("img", "cdg", "toc")}
+
+        def run(sectors):
+            for key, size in (("img", SECTOR_AUDIO), ("cdg", SECTOR_SUBCODE)):
+                with open(paths[key], "wb") as out:
+                    out.truncate(sectors * size)
+            paths["toc"].write_bytes(toc_bytes([0, 2], sectors))
+            for made in (self.raw, self.mp4):
+                made.unlink(missing_ok=True)
+            return self.run_tool(self.args(paths, raw=self.raw, mp4=self.mp4),
+                                 timeout=120, preexec=lambda: resource.
+                                 setrlimit(resource.RLIMIT_AS, (limit, limit)))
+
+        def loaded(result):
+            return not re.match(rb"glyphreel: read (img|cdg) file: ",
+                                result.stderr)
+
+        # The largest image that still loads, then smaller ones until a run
+        # has all it needs.
+        low, high = 2, limit // SECTOR_AUDIO
+        while low < high:
+            middle = (low + high + 1) // 2
+            low, high = (middle, high) if loaded(run(middle)) else \
+                (low, middle - 1)
+        steps = []
+        for sectors in range(low, low - 64 * 16, -16):
+            result = run(sectors)
+            if result.returncode == 0:
+                break
+            report = self.assert_fatal(result)
+            self.assertTrue(report.endswith(": " + NO_MEMORY), report)
+            step = report[:-len(": " + NO_MEMORY)]
+            if step == "decode packs":
+                # Written before the pack loop, the raw file stays.
+                self.assertEqual(self.raw.read_bytes(), bytes(2 * SECTOR_AUDIO))
+            steps.append(step)
+        self.assertIn("decode packs", steps)
+        self.assertEqual(result.returncode, 0, "no run had memory enough")
 
 
 class OutOfOrderTest(BadInputCase):

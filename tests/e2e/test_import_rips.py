@@ -2,14 +2,18 @@
 file, CloneCD sets, and checking a cooked dump. Every triple written is
 converted with glyphreel and must draw the frames of the original packs."""
 
+import os
 import resource
 import signal
+import socket
+import subprocess
 import unittest
 
 from harness import (PACK_SIZE, SANITIZED, SECTOR_AUDIO, SECTOR_SUBCODE,
                      toc_bytes, tree)
 from import_helpers import (IMPORT_USAGE, ImportTestCase, audio_bytes,
-                            graphics_disc, raw_subchannel, report_json)
+                            graphics_disc, import_command, raw_subchannel,
+                            report_json)
 
 # Three BIN files: a data track; an audio track after a five-sector INDEX 00
 # gap; a file holding two tracks. Tracks at sectors 0-24, 25-49, 50-61,
@@ -179,6 +183,77 @@ class CueRefusalTest(RipTestCase):
                 finally:
                     (self.tmp / name).write_bytes(original)
 
+    def test_text_files_are_read_no_further_than_their_limit(self):
+        # A sheet or control file larger than 1 MiB is refused by its size;
+        # one without a size (a device, a pipe) after 1 MiB and one byte.
+        # check's table of contents is read no further than its length
+        # check needs, with glyphreel's report.
+        limit = 1 << 20
+        (self.tmp / "big.cue").write_bytes(b"\n" * (limit + 1))
+        (self.tmp / "zero.ccd").symlink_to("/dev/zero")
+        with open(self.tmp / "sparse.toc", "wb") as toc:
+            toc.truncate(2 << 30)
+        (self.tmp / "d.cdg").write_bytes(bytes(96))
+        toc_report = ("table of contents length does not match its data "
+                      "length field (toc_data_length + 2 == file length)\n"
+                      "  left: 2\n right: ")
+        cases = [
+            (["cue", "big.cue", "disc.sub", "out"],
+             f"big.cue is {limit + 1} bytes, more than a text file of its "
+             "kind can be\n"),
+            (["cue", "/dev/zero", "disc.sub", "out"],
+             f"/dev/zero is {limit + 1} bytes, more than a text file of its "
+             "kind can be\n"),
+            (["clonecd", "zero.ccd", "out"],
+             f"zero.ccd is {limit + 1} bytes, more than a text file of its "
+             "kind can be\n"),
+            (["check", "d.cdg", "sparse.toc"], toc_report + f"{2 << 30}\n"),
+            (["check", "d.cdg", "/dev/zero"], toc_report + "65538\n"),
+        ]
+
+        def limit_memory():  # a reader without a bound fails, not the host
+            resource.setrlimit(resource.RLIMIT_AS, (1 << 30, 1 << 30))
+
+        for args, report in cases:
+            with self.subTest(args=args):
+                before = tree(self.tmp)
+                result = self.run_import(
+                    args, preexec=None if SANITIZED else limit_memory)
+                self.assertEqual(result.returncode, 1)
+                self.assertEqual(result.stderr.decode(),
+                                 "glyphreel-import: " + report)
+                self.assertEqual(tree(self.tmp), before)
+
+    def test_an_unreadable_bin_is_found_before_anything_is_written(self):
+        # A socket has a size, 0, but cannot be opened. The output folder
+        # would lie below a file: the first write fails, but the BIN's
+        # refusal comes first.
+        (self.tmp / "socket.bin").unlink(missing_ok=True)
+        server = socket.socket(socket.AF_UNIX)
+        self.addCleanup(server.close)
+        server.bind(str(self.tmp / "socket.bin"))
+        (self.tmp / "disc.cue").write_text(
+            SHEET + "FILE socket.bin BINARY\n    INDEX 02 00:00:00\n")
+        (self.tmp / "a file").write_bytes(b"")
+        self.assert_refused(self.cue("a file/out"),
+                            "read socket.bin: No such device or address")
+
+    def test_a_report_that_cannot_be_written_keeps_the_dumps(self):
+        with open("/dev/full", "wb") as full:
+            result = subprocess.run(
+                import_command() + [os.fspath(a) for a in self.cue("out")],
+                stdout=full, stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr.decode(),
+                         f"glyphreel-import: the import into {self.tmp / 'out'}"
+                         " is complete, but its report could not be written: "
+                         "write report: No space left on device (os error "
+                         "28)\n")
+        self.assertEqual((self.tmp / "out" / "disc.cdg").read_bytes(),
+                         self.cooked)
+        self.assertEqual(sorted(os.listdir(self.tmp / "out")),
+                         ["disc.cdg", "disc.img", "disc.toc"])
+
     def test_existing_outputs_are_never_overwritten(self):
         out = self.tmp / "out"
         out.mkdir()
@@ -280,6 +355,16 @@ class CloneCdTest(ImportTestCase):
                           cooked[:75 * SECTOR_SUBCODE], [0, 30, 50],
                           data_tracks=(3,))
         self.assertEqual(report_json(result.stdout)["totals"]["packs"], 300)
+
+    def test_a_single_session_image_that_ends_at_its_lead_out(self):
+        # Dots in the name: the stem ends at the last one.
+        image = self.write_set("Vol. 2", ([(0, False), (40, False)], 60))
+        cooked = graphics_disc(60, seed=8)
+        (self.tmp / "Vol. 2.sub").write_bytes(
+            raw_subchannel(cooked, form="packed"))
+        self.assert_imported(self.run_import(
+            ["clonecd", self.tmp / "Vol. 2.ccd", self.tmp / "out"]))
+        self.assert_dumps(self.tmp / "out", image, cooked, [0, 40])
 
     def test_a_sub_file_that_does_not_match_the_image_is_refused(self):
         self.write_set("disc", ([(0, False)], 10))

@@ -1,13 +1,18 @@
 """glyphreel-import songs: .cdg files with their audio, decoded by ffmpeg or
 by a stand-in, laid out as the tracks of one disc."""
 
+import os
 import shutil
+import signal
 import subprocess
+import time
 import unittest
 
-from harness import SECTOR_AUDIO, SECTOR_SUBCODE
+from harness import FAKES, SECTOR_AUDIO, SECTOR_SUBCODE, tree
 from import_helpers import (FAKE_DECODER, ImportTestCase, audio_bytes,
-                            graphics_disc)
+                            graphics_disc, import_command)
+
+SIGNAL_DECODER = FAKES / "signal_decoder.sh"
 
 FFMPEG = shutil.which("ffmpeg")
 
@@ -72,6 +77,10 @@ class SongLayoutTest(SongsTestCase):
              "missing.mp3: No such file or directory (os error 2)"),
             (self.songs(("missing.cdg", "a.raw")), {},
              "missing.cdg: No such file or directory (os error 2)"),
+            # A decoder that dies by a signal has not decoded the audio.
+            (self.songs(pair), {"FAKE_DECODER_KILL": "1"},
+             f"ffmpeg exited unsuccessfully decoding {self.tmp / 'a.raw'}: "
+             "killed by signal 9"),
             # A disc holds 99 tracks: refused before anything is decoded.
             (self.songs(*[pair] * 100), {},
              "cannot write a table of contents"),
@@ -83,6 +92,93 @@ class SongLayoutTest(SongsTestCase):
         for args, env, message in cases:
             with self.subTest(message=message):
                 self.assert_refused(args, message, env=env)
+
+
+class SongRunTest(SongsTestCase):
+    """What one run does around its decoder: outputs, descriptors,
+    signals."""
+
+    def setUp(self):
+        super().setUp()
+        self.graphics = graphics_disc(2)
+        self.audio = audio_bytes(2, seed=3)
+        (self.tmp / "a.cdg").write_bytes(self.graphics)
+        (self.tmp / "a.raw").write_bytes(self.audio)
+        self.started = self.tmp / "decoder-started"
+
+    def assert_song_imported(self, out):
+        self.assertEqual(sorted(os.listdir(out)),
+                         ["disc.cdg", "disc.img", "disc.toc"])
+        self.assertEqual((out / "disc.img").read_bytes(), self.audio)
+        self.assertEqual((out / "disc.cdg").read_bytes(), self.graphics)
+
+    def test_existing_outputs_are_refused_before_anything_is_decoded(self):
+        (self.tmp / "out").mkdir()
+        (self.tmp / "out" / "disc.toc").write_bytes(b"keep")
+        self.assert_refused(
+            self.songs(("a.cdg", "a.raw")),
+            f"refusing to overwrite existing {self.tmp / 'out' / 'disc.toc'}",
+            env={"FAKE_DECODER_STARTED": str(self.started)})
+        self.assertFalse(self.started.exists(), "the decoder was started")
+
+    def test_temporaries_of_a_stopped_run_are_replaced(self):
+        out = self.tmp / "out"
+        out.mkdir()
+        for name in ("disc.img.partial", "disc.toc.partial"):
+            (out / name).write_bytes(b"left by a stopped run")
+        self.assert_imported(self.run_import(self.songs(("a.cdg", "a.raw"))))
+        self.assert_song_imported(out)
+
+    def test_standard_error_closed_at_the_start_stays_out_of_the_dumps(self):
+        # The decoder's standard error is the importer's: a descriptor
+        # number left free would be taken by disc.img.
+        result = self.run_import(
+            self.songs(("a.cdg", "a.raw")), preexec=lambda: os.close(2),
+            env={"FAKE_DECODER_NOTE": "fake decoder: a note\n"})
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assert_song_imported(self.tmp / "out")
+
+    def test_the_decoder_starts_with_no_signal_ignored(self):
+        # We ignore SIGPIPE and SIGXFSZ; the decoder must not inherit that.
+        signals = self.tmp / "signals"
+        self.assert_imported(self.run_import(
+            self.songs(("a.cdg", "a.raw"), ffmpeg=SIGNAL_DECODER),
+            env={"FAKE_DECODER_SIGNALS": str(signals)}))
+        ignored = int(signals.read_text().split()[1], 16)
+        for number in (signal.SIGPIPE, signal.SIGXFSZ):
+            self.assertFalse(ignored & (1 << (number - 1)),
+                             signal.Signals(number).name)
+
+    def test_a_run_stopped_by_a_signal_removes_what_it_made(self):
+        # Stopped while the decoder stalls, with disc.img being written in
+        # folders the run made.
+        for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(signal=signal.Signals(number).name):
+                self.started.unlink(missing_ok=True)
+                before = tree(self.tmp)
+                run = subprocess.Popen(
+                    import_command() + [os.fspath(a) for a in self.songs(
+                        ("a.cdg", "a.raw"), out="made/for/out")],
+                    cwd=self.tmp, stdin=subprocess.DEVNULL,
+                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                    env={**os.environ, "FAKE_DECODER_STALL": "20",
+                         "FAKE_DECODER_STARTED": str(self.started)})
+                deadline = time.monotonic() + 20
+                while not (self.started.exists() and
+                           self.started.read_text()):
+                    self.assertLess(time.monotonic(), deadline)
+                    time.sleep(0.02)
+                decoder = int(self.started.read_text())
+                self.assertTrue((self.tmp / "made/for/out/disc.img.partial")
+                                .exists())
+                run.send_signal(number)
+                # The decoder, still stalling, holds standard error open.
+                run.wait(timeout=20)
+                os.kill(decoder, signal.SIGKILL)
+                errors = run.communicate(timeout=20)[1]
+                self.assertEqual(run.returncode, -number, errors)
+                self.started.unlink()
+                self.assertEqual(tree(self.tmp), before)
 
 
 @unittest.skipUnless(FFMPEG, "ffmpeg must be on PATH")

@@ -87,12 +87,13 @@ class EncoderArgumentsTest(E2ETestCase):
         self.assertEqual(argv[24], str(mp4))
         self.assertEqual(argv, expected_encoder_args(raw, mp4))
 
-    def test_relative_paths_are_passed_as_given(self):
+    def test_relative_paths_are_passed_behind_the_current_folder(self):
         paths = self.write_disc(Disc.simple([0], 1))
         self.assert_success(self.run_tool(
             self.args(paths, raw="rel.raw", mp4="sub/../rel.mp4")))
         self.assertEqual(self.record.argv,
-                         expected_encoder_args("rel.raw", "sub/../rel.mp4"))
+                         expected_encoder_args("./rel.raw",
+                                               "./sub/../rel.mp4"))
         # The encoder works in the program's folder and found the file there.
         self.assertTrue(self.record.info["raw_exists"])
         self.assertEqual(os.path.realpath(self.record.info["cwd"]),
@@ -100,14 +101,16 @@ class EncoderArgumentsTest(E2ETestCase):
         self.assertFalse((self.tmp / "rel.raw").exists())
 
     def test_relative_paths_the_encoder_would_misread(self):
-        # The encoder reads "-" as its standard stream and "name:rest" as a
-        # URL: such a relative path reaches it behind "./", so it reads or
-        # writes the very file that was checked, created and deleted. Other
-        # paths go unchanged. (raw, mp4, arguments 18 and 25)
+        # The encoder reads "-" as its standard stream, "name:rest" as a
+        # URL and "subfile,...:name" as a piece of another file: every
+        # relative path reaches it behind "./", so it reads or writes the
+        # very file that was checked, created and deleted. (raw, mp4,
+        # arguments 18 and 25)
         (self.tmp / "sub").mkdir()
         cases = [("file:r.raw", "pipe:o.mp4", "./file:r.raw", "./pipe:o.mp4"),
                  ("-", "C:o.mp4", "./-", "./C:o.mp4"),
-                 ("sub/file:r.raw", "o.mp4", "sub/file:r.raw", "o.mp4")]
+                 ("subfile,,start,0,end,0,,:r.raw", "sub/file:o.mp4",
+                  "./subfile,,start,0,end,0,,:r.raw", "./sub/file:o.mp4")]
         paths = self.write_disc(Disc.simple([0], 2))
         for raw, mp4, raw_argument, mp4_argument in cases:
             with self.subTest(raw=raw, mp4=mp4):

@@ -148,6 +148,10 @@ TEST(CdrdaoToc, RefusesWhatItCannotHonourNamingTheLineAndWord) {
        "line 1: TRACK MODE1 is not supported: its 2048-byte blocks are not raw "
        "2352-byte sectors (read data tracks raw, as MODE1_RAW or MODE2_RAW)"},
       {"TRACK CDG\n", "line 1: unknown track mode CDG"},
+      // What comes from the file is shown escaped.
+      {one + "SUB\xffTITLE\n", "line 3: unknown statement SUB\\x{ff}TITLE"},
+      {"CATALOG \"1\xff\"\n" + one,
+       "line 1: CATALOG \"1\\x{ff}\" is not 13 digits"},
       {"TRACK \"AUDIO\"\n", "line 1: TRACK takes a track mode, not \"AUDIO\""},
       {head + "FILE \"a.bin\" #18446744073709551615 00:00:01\n",
        "line 2: byte offset 18446744073709551615 and start lie past any file"},

@@ -108,6 +108,14 @@ TEST(CloneCd, RefusesNamingTheLineAndKey) {
       {"Version=3", "Version 3", "Version 3", "no '=' after the key"},
       {"[Session 1]", "[Session 1", "[Session 1",
        "no ']' closes the section name"},
+      // Keys, values and section names from the file are shown escaped.
+      {"PLBA=30000", "PLBA=3\x1b[2J", "PLBA=3",
+       "PLBA=3\\u{1b}[2J is not a whole number from 0 to 4294967295"},
+      {"Version=3", "Ver\xffsion=3\r\nVER\xffSION=4", "VER\xffSION",
+       "VER\\x{ff}SION comes twice in [CloneCD], first on line 2"},
+      {"[TRACK 2]", "[X\x07]\r\n[x\x07]", "[x\x07]",
+       "[x\\u{7}] comes twice, first on line " +
+           std::to_string(line_of(enhanced_cd, "[TRACK 2]"))},
   };
   for (const Refusal& r : refusals) {
     const std::string text = replaced(enhanced_cd, r.from, r.to);

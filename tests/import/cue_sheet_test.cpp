@@ -135,6 +135,18 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
        "has an INDEX 01"},
       {one + "FILE \"b.bin\" BINARY\r\n",
        "line 4: the sheet ends before FILE \"b.bin\" has a track"},
+      // What comes from the sheet cannot act on a terminal: control
+      // characters and bytes that are not UTF-8 are shown escaped.
+      {one + "\x1b]0;title\x07 x\n",
+       "line 4: unknown command \\u{1b}]0;title\\u{7}"},
+      {"FILE a.bin \xff\x1b[2J\n",
+       "line 1: FILE type \\x{ff}\\u{1b}[2J is not supported: only a BINARY "
+       "file holds raw 2352-byte sectors"},
+      {"FILE \"a\x9b\xc3\" BINARY\nFILE b.bin BINARY\n",
+       "line 1: FILE \"a\\x{9b}\\x{c3}\" has no track or index"},
+      {head + "INDEX 01 00:00:0\r7\n",
+       "line 3: time 00:00:0\\r7 is not mm:ss:ff (seconds below 60, frames "
+       "below 75)"},
   };
   for (const auto& [text, message] : refused) {
     const std::string where =

@@ -21,7 +21,9 @@ enum class Kind {
   WithoutParity,
   OneDamaged,
   TwoDamaged,
-  Uncorrectable
+  Uncorrectable,
+  ModeDamaged,  // the mode symbol of a graphics pack, corrected back
+  HighBits      // three bytes with P or Q bits set, intact otherwise
 };
 
 struct Placed {
@@ -32,7 +34,8 @@ struct Placed {
 
 // A dump of 12 sectors: tracks 1 (sectors 1 .. 3) and 2 (4 .. 10), sectors
 // 0 and 11 in no track. Damage on both sides of the track boundary, and in
-// six sectors of track 2, one more than the report keeps.
+// six sectors of track 2, one more than the report keeps; in sectors 0 and
+// 11, a damaged mode and high bits, which only the totals count.
 const std::vector<TrackLbaRange> tracks = {{1, 4}, {4, 11}};
 const std::vector<Placed> layout = {
     {0, 0, Kind::Uncorrectable}, {1, 0, Kind::Graphics},
@@ -41,7 +44,8 @@ const std::vector<Placed> layout = {
     {4, 2, Kind::Uncorrectable}, {5, 1, Kind::OneDamaged},
     {6, 0, Kind::Uncorrectable}, {7, 3, Kind::OneDamaged},
     {8, 0, Kind::TwoDamaged},    {9, 0, Kind::OneDamaged},
-    {10, 1, Kind::Graphics},     {11, 3, Kind::WithoutParity}};
+    {10, 1, Kind::Graphics},     {11, 3, Kind::WithoutParity},
+    {0, 1, Kind::ModeDamaged},   {11, 0, Kind::HighBits}};
 
 struct Dump {
   Bytes intact;  // what was written, uncorrectable packs blanked
@@ -72,6 +76,12 @@ Dump damaged_dump() {
     };
     if (p.kind == Kind::OneDamaged) damage({7});
     if (p.kind == Kind::TwoDamaged) damage({3, 22});
+    if (p.kind == Kind::ModeDamaged) damage({0});
+    if (p.kind == Kind::HighBits) {
+      read[0] |= 0x40;
+      read[5] |= 0x80;
+      read[20] |= 0xC0;
+    }
     if (p.kind == Kind::Uncorrectable) {
       PackBytes checked;
       do {
@@ -93,10 +103,11 @@ TEST(CorrectPacks, TalliesByTrackAndTotals) {
   // packs, graphics, valid, corrected, symbols, without parity, uncorrectable
   const ParityTally track1{12, 4, 10, 1, 1, 1, 0};
   const ParityTally track2{28, 8, 21, 5, 7, 0, 2};
-  const ParityTally totals{48, 14, 37, 6, 8, 2, 3};
+  // The graphics count the damaged mode's pack after correction.
+  const ParityTally totals{48, 16, 36, 7, 9, 2, 3};
   // Track 2 is damaged in six sectors: five are listed, all six counted.
   const DamageReport expected{
-      {{1, track1, {2}, 1}, {2, track2, {0, 1, 2, 3, 4}, 6}}, totals};
+      {{1, track1, {2}, 1}, {2, track2, {0, 1, 2, 3, 4}, 6}}, totals, 3};
 
   const Dump dump = damaged_dump();
   Bytes blanked = dump.read;

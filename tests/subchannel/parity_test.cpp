@@ -109,6 +109,15 @@ TEST(CheckPack, PacksThatNeedNoCorrection) {
     EXPECT_EQ(checked, pack);
   }
 
+  // Each of the six parity symbols counts: one of them non-zero makes the
+  // pack damage, not graphics without parity.
+  for (const std::size_t position : {2, 3, 20, 21, 22, 23}) {
+    PackBytes one_parity_symbol = without_parity;
+    one_parity_symbol[position] = 1;
+    EXPECT_NE(check_pack(one_parity_symbol).status, PackStatus::WithoutParity)
+        << position;
+  }
+
   // P alone would mend one damaged symbol of it; Q refuses the result.
   PackBytes damaged = q_broken;
   damaged[10] ^= 0x15;

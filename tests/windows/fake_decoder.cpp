@@ -1,7 +1,9 @@
 // A stand-in for ffmpeg as the importer's audio decoder in Windows tests.
 // It writes the bytes of the file after "-i" to standard output as if they
 // were the decoded audio. FAKE_DECODER_EXIT=N makes it write a line to
-// standard error and exit with status N instead.
+// standard error and exit with status N instead; FAKE_DECODER_STALL=MS
+// makes it wait that many milliseconds after the audio, its output still
+// open.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -51,6 +53,9 @@ int wmain(int argc, wchar_t** argv) {
       }
     }
     CloseHandle(input);
+    const DWORD stall =
+        GetEnvironmentVariableW(L"FAKE_DECODER_STALL", code, 16);
+    if (stall > 0 && stall < 16) Sleep(std::stoul(std::wstring(code, stall)));
     return 0;
   }
   return 64;

@@ -11,9 +11,11 @@ Environment:
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -138,6 +140,32 @@ class WindowsImport(test_windows.ScratchFolders):
             f"{self.windows_path(self.folder / 'a.pcm')}: exit status 3\n"),
             result.stderr)
         self.assertEqual(test_windows.snapshot(self.folder), before)
+
+    @unittest.skipUnless(WINE, "Ctrl-C is sent as Wine's SIGINT")
+    def test_ctrl_c_removes_what_the_run_made(self):
+        # Wine hands SIGINT to the console handlers as Ctrl-C: stopped while
+        # the decoder stalls, with disc.img open for writing, the run takes
+        # away its files; its folders go where the system lets them.
+        (self.folder / "a.cdg").write_bytes(graphics_disc(3))
+        (self.folder / "a.pcm").write_bytes(bytes(5000))
+        out = self.folder / "made" / "out"
+        command = [WINE, str(IMPORTER), "songs", self.windows_path(out),
+                   self.windows_path(self.folder / "a.cdg"),
+                   self.windows_path(self.folder / "a.pcm"), "--ffmpeg",
+                   self.windows_path(self.tools / "ffmpeg.exe")]
+        run = subprocess.Popen(
+            command, env=dict(self.environment, FAKE_DECODER_STALL="12000"),
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        partial = out / "disc.img.partial"
+        deadline = time.monotonic() + 60
+        while not partial.exists():
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.05)
+        run.send_signal(signal.SIGINT)
+        # Ended well before the decoder's stall, and with nothing left.
+        run.wait(timeout=8)
+        self.assertEqual(list(out.iterdir()) if out.exists() else [], [])
 
     def test_the_command_line(self):
         result = self.run_exe(IMPORTER, ["cue", "only.cue"])

@@ -519,10 +519,14 @@ class WindowsEndToEnd(ScratchFolders):
                 self.assert_stopped(result, pattern)
 
     def test_paths_the_encoder_would_misread_reach_it_as_local_files(self):
-        # "-" is the encoder's standard stream and "name:rest" a URL, but
-        # a one-letter name is a drive: (raw, mp4, arguments 18 and 25).
+        # "-" is the encoder's standard stream, "name:rest" a URL and
+        # "subfile,...:name" a piece of another file: every relative path
+        # goes behind ".\", but a one-letter name is a drive: (raw, mp4,
+        # arguments 18 and 25).
         cases = [("-", "pipe:o.mp4", ".\\-", ".\\pipe:o.mp4"),
-                 ("file:r.raw", "C:o.mp4", ".\\file:r.raw", "C:o.mp4")]
+                 ("file:r.raw", "C:o.mp4", ".\\file:r.raw", "C:o.mp4"),
+                 ("subfile,,start,0,end,0,,:r.raw", "o.mp4",
+                  ".\\subfile,,start,0,end,0,,:r.raw", ".\\o.mp4")]
         for raw, mp4, raw_argument, mp4_argument in cases:
             with self.subTest(raw=raw, mp4=mp4):
                 result, _ = self.run_watched(

@@ -1,5 +1,7 @@
 // The three dumps an import writes into its output folder, and the list of
-// what one run created, so that a failed run can take it all away again.
+// what one run created, so that a failed or stopped run can take it all
+// away again. The dumps are written under temporary names and take their
+// own only when all three are complete.
 #pragma once
 
 #include <cstdint>
@@ -27,18 +29,26 @@ class ImportOutputs {
   // nothing.
   void refuse_existing() const;
 
-  // Creates the folder and its missing parents; those are remembered.
+  // Creates the folder and its missing parents, which are remembered, and
+  // removes the temporaries of the three dumps ("disc.img.partial") that a
+  // stopped run may have left in it.
   void create_folder();
 
-  // Creates a new file in the folder (never over anything, nor through a
-  // link) and remembers it. The reference stays valid for the run.
+  // Creates the temporary of a dump in the folder (never over anything, nor
+  // through a link) and remembers it. The reference stays valid for the
+  // run.
   platform::OpenFile& create(std::string_view name);
 
-  // Creates a file, writes all bytes, closes it.
+  // Creates a dump's temporary, writes all bytes, closes it.
   void write(std::string_view name, std::span<const std::uint8_t> bytes);
 
   // Closes a file made by create(), reporting a deferred write error.
   void close(platform::OpenFile& file, std::string_view name) const;
+
+  // Once every dump is written and closed: gives each its own name, after
+  // checking again that nothing has come to stand there. From then on what
+  // the run made is the user's, and remove_all leaves it.
+  void commit();
 
   // After a failure, from the one reporting point: closes what is still
   // open and removes every file and folder this run created, newest first.
@@ -48,14 +58,23 @@ class ImportOutputs {
   // "<folder>/<name>" as the reports show it.
   std::string display(std::string_view name) const;
 
+  // The folder as the reports show it.
+  std::string display_folder() const;
+
  private:
   struct Created {
     NativeString path;
     platform::OpenFile file;  // open while being written; -1 for folders
     bool folder = false;
+    std::string_view name;  // a dump's own name; empty for folders
   };
 
   NativeString path_of(std::string_view name) const;
+  NativeString temporary_of(std::string_view name) const;
+
+  // Hands the list of what was created to the handler of stops; with the
+  // dumps' own names too while they are renamed.
+  void update_stop_removals(bool with_own_names = false) const;
 
   NativeString folder_;
   std::deque<Created> created_;  // in the order made; deque keeps references

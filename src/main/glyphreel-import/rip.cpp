@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/fatal_error.hpp"
+#include "base/text.hpp"
 #include "disc/toc.hpp"
 #include "disc/toc_writer.hpp"
 #include "import/clonecd.hpp"
@@ -67,7 +68,30 @@ std::vector<std::uint8_t> read_records(const SubchannelSource& source,
   return bytes;
 }
 
+void close_pieces(std::vector<platform::OpenFile>& files) {
+  for (platform::OpenFile& file : files) platform::close_file(file, "");
+}
+
+// Every piece of the image opened before anything is written, so that one
+// that cannot be read stops the run with nothing made.
+std::vector<platform::OpenFile> open_pieces(
+    const std::vector<ImagePiece>& pieces) {
+  std::vector<platform::OpenFile> files;
+  files.reserve(pieces.size());
+  try {
+    for (const ImagePiece& piece : pieces) {
+      files.push_back(
+          platform::open_input_file(piece.path, "read " + piece.name));
+    }
+  } catch (...) {
+    close_pieces(files);
+    throw;
+  }
+  return files;
+}
+
 void copy_image(const std::vector<ImagePiece>& pieces,
+                std::vector<platform::OpenFile>& files,
                 std::uint64_t total_sectors, platform::OpenFile& image,
                 ImportOutputs& outputs) {
   Progress progress =
@@ -75,38 +99,48 @@ void copy_image(const std::vector<ImagePiece>& pieces,
   std::vector<std::uint8_t> buffer(copy_chunk_size);
   const std::string write_step = "write " + outputs.display(image_file_name);
   std::uint64_t done = 0;
-  for (const ImagePiece& piece : pieces) {
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const ImagePiece& piece = pieces[i];
     const std::string step = "read " + piece.name;
-    platform::OpenFile file = platform::open_input_file(piece.path, step);
-    try {
-      std::uint64_t left = piece.sectors * img_frame_size;
-      while (left > 0) {
-        const std::size_t wanted = static_cast<std::size_t>(
-            std::min<std::uint64_t>(left, buffer.size()));
-        const std::span<std::uint8_t> chunk(buffer.data(), wanted);
-        if (platform::read_from_file(file, chunk, step) != wanted) {
-          throw FatalError(piece.name +
-                           " became shorter while it was copied: it held " +
-                           sectors_text(piece.sectors) + " before");
-        }
-        platform::append_to_file(image, chunk, write_step);
-        left -= wanted;
-        done += wanted / img_frame_size;
-        progress.update(done);
+    std::uint64_t left = piece.sectors * img_frame_size;
+    while (left > 0) {
+      const std::size_t wanted = static_cast<std::size_t>(
+          std::min<std::uint64_t>(left, buffer.size()));
+      const std::span<std::uint8_t> chunk(buffer.data(), wanted);
+      if (platform::read_from_file(files[i], chunk, step) != wanted) {
+        throw FatalError(piece.name +
+                         " became shorter while it was copied: it held " +
+                         sectors_text(piece.sectors) + " before");
       }
-    } catch (...) {
-      platform::close_file(file, "");
-      throw;
+      platform::append_to_file(image, chunk, write_step);
+      left -= wanted;
+      done += wanted / img_frame_size;
+      progress.update(done);
     }
-    platform::close_file(file, "");
   }
   progress.finish();
 }
 
+// The report of an import whose dumps are complete and in place. One that
+// cannot be written fails the run, but the dumps stay: minutes of copying
+// are not thrown away for a report.
+void print_import_report(const DamageReport& report, bool json,
+                         const ImportOutputs& outputs) {
+  try {
+    print_report(report, json);
+  } catch (const FatalError& error) {
+    throw FatalError(
+        "the import into " + outputs.display_folder() +
+        " is complete, but its report could not be written: " + error.report());
+  }
+}
+
 // Everything checked and computed before the first byte is written; then
-// the three dumps, then the report.
-void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
-               ImportOutputs& outputs) {
+// the three dumps, under their temporary names.
+DamageReport write_dumps(const Rip& rip,
+                         std::vector<platform::OpenFile>& pieces,
+                         UncorrectablePacks uncorrectable,
+                         ImportOutputs& outputs) {
   const std::vector<std::uint8_t> toc = build_toc(rip.tracks, rip.lead_out_lba);
   outputs.refuse_existing();
 
@@ -120,18 +154,34 @@ void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
   }
   Progress progress =
       Progress::on_standard_error("correcting the subchannel", 0);
-  const DamageReport report =
-      correct_packs(cooked, parse_toc(toc), uncorrectable);
+  DamageReport report = correct_packs(cooked, parse_toc(toc), uncorrectable);
   progress.update(rip.lead_out_lba);
   progress.finish();
 
   outputs.create_folder();
   platform::OpenFile& image = outputs.create(image_file_name);
-  copy_image(rip.image, rip.lead_out_lba, image, outputs);
+  copy_image(rip.image, pieces, rip.lead_out_lba, image, outputs);
   outputs.close(image, image_file_name);
   outputs.write(subcode_file_name, cooked);
   outputs.write(toc_file_name, toc);
-  print_report(report, json);
+  return report;
+}
+
+// Every input opened first; the dumps, renamed into place together once
+// complete; then the report.
+void write_rip(const Rip& rip, UncorrectablePacks uncorrectable, bool json,
+               ImportOutputs& outputs) {
+  std::vector<platform::OpenFile> pieces = open_pieces(rip.image);
+  DamageReport report;
+  try {
+    report = write_dumps(rip, pieces, uncorrectable, outputs);
+  } catch (...) {
+    close_pieces(pieces);
+    throw;
+  }
+  close_pieces(pieces);
+  outputs.commit();
+  print_import_report(report, json, outputs);
 }
 
 // The subchannel file's length in whole records, checked against the
@@ -168,11 +218,13 @@ void import_cue(const CueArguments& arguments, ImportOutputs& outputs) {
 
   Rip rip;
   std::vector<std::uint64_t> file_sectors;
-  for (const std::string& name : sheet.files) {
+  for (const std::string& file : sheet.files) {
+    // Named in reports as the sheet has it, escaped: it comes from a file.
     ImagePiece piece{
-        platform::join_path(folder, platform::native_from_utf8(name)), name, 0};
-    piece.sectors = whole_units(platform::file_size(piece.path, name), name,
-                                img_frame_size, "sectors");
+        platform::join_path(folder, platform::native_from_utf8(file)),
+        escape_text(file), 0};
+    piece.sectors = whole_units(platform::file_size(piece.path, piece.name),
+                                piece.name, img_frame_size, "sectors");
     file_sectors.push_back(piece.sectors);
     rip.lead_out_lba += piece.sectors;
     rip.image.push_back(std::move(piece));

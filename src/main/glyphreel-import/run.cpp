@@ -28,14 +28,19 @@ int report_failure(const FatalError& error, ImportOutputs& outputs) {
 }  // namespace
 
 std::string read_text_file(const NativeString& path, std::string_view what) {
-  const std::uint64_t size = platform::file_size(path, what);
-  if (size > largest_text_file) {
-    throw FatalError(std::string(what) + " is " + std::to_string(size) +
-                     " bytes, more than a text file of its kind can be");
-  }
-  const std::vector<std::uint8_t> bytes =
-      platform::read_whole_file(path, "read " + std::string(what));
-  return std::string(bytes.begin(), bytes.end());
+  const auto refuse_past_limit = [&](std::uint64_t length) {
+    if (length > largest_text_file) {
+      throw FatalError(std::string(what) + " is " + std::to_string(length) +
+                       " bytes, more than a text file of its kind can be");
+    }
+  };
+  refuse_past_limit(platform::file_size(path, what));
+  // A file without a size (a pipe, a device) is read no further than one
+  // byte past the limit.
+  const platform::FileHead head = platform::read_file_head(
+      path, largest_text_file + 1, "read " + std::string(what));
+  refuse_past_limit(head.length);
+  return std::string(head.bytes.begin(), head.bytes.end());
 }
 
 std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
@@ -62,8 +67,11 @@ void check_dump(const CheckArguments& arguments) {
   std::vector<TrackLbaRange> tracks;
   if (arguments.toc_path) {
     const std::string toc_name = platform::display_path(*arguments.toc_path);
-    tracks = parse_toc(
-        platform::read_whole_file(*arguments.toc_path, "read " + toc_name));
+    // A longer table of contents cannot pass its length check, so no more
+    // of it is read, as glyphreel does.
+    const platform::FileHead toc = platform::read_file_head(
+        *arguments.toc_path, toc_read_limit, "read " + toc_name);
+    tracks = parse_toc(toc.bytes, toc.length);
     if (tracks.empty()) {
       throw FatalError(toc_name + " lists no track, only the lead-out");
     }

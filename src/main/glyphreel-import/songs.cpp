@@ -1,5 +1,7 @@
 // Importing song files: each .cdg with its audio, decoded by an ffmpeg
 // child to the disc's PCM, becomes one track.
+#include "import/songs.hpp"
+
 #include <algorithm>
 #include <span>
 #include <string>
@@ -9,7 +11,6 @@
 #include "disc/toc.hpp"
 #include "disc/toc_writer.hpp"
 #include "encoder/literal_path.hpp"
-#include "import/songs.hpp"
 #include "main/glyphreel-import/progress.hpp"
 #include "main/glyphreel-import/run.hpp"
 
@@ -86,8 +87,11 @@ std::vector<Song> read_songs(const SongsArguments& arguments) {
            " bytes are not a whole 24-byte pack and are dropped");
       song.graphics.resize(whole);
     }
-    // Asked only so that a missing audio file is named before any decoding.
-    platform::file_size(pair.audio_path, song.audio_name);
+    // Opened only so that an audio file that is missing or cannot be read
+    // is named before anything is written; the decoder reads it.
+    platform::OpenFile audio =
+        platform::open_input_file(pair.audio_path, "read " + song.audio_name);
+    platform::close_file(audio, "");
     songs.push_back(std::move(song));
   }
   // A disc holds at most so many tracks: ask the writer of the table of
@@ -138,6 +142,7 @@ void import_songs(const SongsArguments& arguments, ImportOutputs& outputs) {
   outputs.close(image, image_file_name);
   outputs.write(subcode_file_name, cdg);
   outputs.write(toc_file_name, build_toc(tracks, lead_out));
+  outputs.commit();
 }
 
 }  // namespace glyphreel
