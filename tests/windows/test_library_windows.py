@@ -1,5 +1,5 @@
-"""End-to-end runs of glyphreel-library.exe under Wine: songs converted two
-at a time through the stand-in encoder, which also stands in for the
+"""End-to-end runs of glyphreel-library.exe under Wine: songs in folders and
+a zip converted two at a time through the stand-in encoder, which also stands in for the
 decoder that measures the audio; the frames equal glyphreel.exe's; a failed
 encoder leaves nothing behind; the command line.
 
@@ -14,6 +14,7 @@ import os
 import shutil
 import sys
 import unittest
+import zipfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -59,6 +60,13 @@ class WindowsLibrary(test_windows.ScratchFolders):
             (folder / f"{name}.cdg").write_bytes(graphics_disc(sectors,
                                                                seed=sectors))
             (folder / f"{name}.mp3").write_bytes(bytes(audio))
+        # A third song in a zip, read through the platform's mapping.
+        songs.append((source, "Troisième", 30, 2 * 7350, 24))
+        with zipfile.ZipFile(source / "Troisième.zip", "w",
+                             zipfile.ZIP_DEFLATED) as made:
+            made.writestr("Troisième/Troisième.cdg",
+                          graphics_disc(30, seed=30))
+            made.writestr("Troisième/Troisième.mp3", bytes(2 * 7350))
         records = self.folder / "records"
         records.mkdir()
         out = self.folder / "vidéos"
@@ -71,10 +79,10 @@ class WindowsLibrary(test_windows.ScratchFolders):
         self.assertEqual(result.returncode, 0, result.stderr)
         statuses = [json.loads(line)["status"] for line in
                     results.read_text(encoding="utf-8").splitlines()]
-        self.assertEqual(statuses, ["converted", "converted"])
+        self.assertEqual(statuses, ["converted"] * 3)
         self.assertEqual(sorted(str(p.relative_to(out))
                                 for p in out.rglob("*")),
-                         ["Première.mp4", "sous-dossier",
+                         ["Première.mp4", "Troisième.mp4", "sous-dossier",
                           str(Path("sous-dossier") / "Deuxième.mp4")])
         for folder, name, sectors, audio, frames in songs:
             with self.subTest(song=name):
@@ -84,8 +92,7 @@ class WindowsLibrary(test_windows.ScratchFolders):
                 sent = (recorded[0] / "stdin.bin").read_bytes()
                 self.assertEqual(len(sent), frames * FRAME_BYTES)
                 self.assertEqual(
-                    (recorded[0] / "input.bin").read_bytes(),
-                    (folder / f"{name}.mp3").read_bytes())
+                    len((recorded[0] / "input.bin").read_bytes()), audio)
                 disc = self.folder / f"disc {name}"
                 disc.mkdir()
                 sectors_needed = frames * 5 // 4
