@@ -18,6 +18,10 @@ struct CueTrack {
   bool data = false;           // MODE1/2352 or MODE2/2352 rather than AUDIO
   std::size_t file = 0;        // index into CueSheet::files
   std::uint64_t index_01 = 0;  // sectors from the start of its file
+  // The last TITLE and PERFORMER after its TRACK line, their words joined
+  // by single blanks.
+  std::string title{};
+  std::string performer{};
   bool operator==(const CueTrack&) const = default;
 };
 
@@ -25,6 +29,9 @@ struct CueSheet {
   std::vector<std::string> files;  // as written in the sheet, quotes removed
   std::vector<CueTrack> tracks;    // in sheet order
   bool operator==(const CueSheet&) const = default;
+  // The disc's: the last TITLE and PERFORMER before the first TRACK line.
+  std::string title{};
+  std::string performer{};
 };
 
 // Reads a cue sheet whose files are BINARY images of 2352-byte sectors and
