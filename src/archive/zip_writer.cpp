@@ -254,4 +254,20 @@ std::vector<std::uint8_t> zip_archive_zip64_from(
   return writer.finish();
 }
 
+std::uint32_t dos_date_time(int year, int month, int day, int hour, int minute,
+                            int second) {
+  constexpr int first_year = 1980;
+  constexpr int last_year = first_year + 127;
+  if (year < first_year) return (1 << 5 | 1) << 16;
+  if (year > last_year) {
+    return static_cast<std::uint32_t>((127 << 9 | 12 << 5 | 31) << 16 |
+                                      (23 << 11 | 59 << 5 | 29));
+  }
+  const auto date =
+      static_cast<std::uint32_t>((year - first_year) << 9 | month << 5 | day);
+  const auto time =
+      static_cast<std::uint32_t>(hour << 11 | minute << 5 | second / 2);
+  return date << 16 | time;
+}
+
 }  // namespace glyphreel

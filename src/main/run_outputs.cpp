@@ -41,13 +41,13 @@ std::string RunOutputs::display_folder() const {
   return platform::display_path(folder_);
 }
 
-RunOutputs::Created& RunOutputs::find(std::string_view name) {
+RunOutputs::Created* RunOutputs::find(std::string_view name) {
   for (std::size_t i = created_.size(); i-- > 0;) {
     if (!created_[i].folder && !created_[i].gone && created_[i].name == name) {
-      return created_[i];
+      return &created_[i];
     }
   }
-  throw FatalError("no output " + display(name) + " was made in this run");
+  return nullptr;
 }
 
 void RunOutputs::refuse_existing(std::span<const std::string> names) const {
@@ -106,7 +106,9 @@ void RunOutputs::close(platform::OpenFile& file, std::string_view name) const {
 }
 
 void RunOutputs::discard(std::string_view name) {
-  Created& made = find(name);
+  Created* const found = find(name);
+  if (found == nullptr) return;
+  Created& made = *found;
   platform::close_file(made.file, "");
   const std::string step =
       write_step("remove", platform::display_path(made.path));
@@ -124,12 +126,15 @@ void RunOutputs::commit(std::span<const std::string> names) {
   // away what is under either name.
   update_stop_removals(names);
   for (const std::string& name : names) {
-    Created& made = find(name);
+    Created* const made = find(name);
+    if (made == nullptr) {
+      throw FatalError("rename " + display(name) + ": it was not written");
+    }
     NativeString final_path = path_of(name);
-    platform::rename_file(made.path, final_path,
+    platform::rename_file(made->path, final_path,
                           write_step("rename", display(name)));
     // Under its own name now: a later failure removes it so.
-    made.path = std::move(final_path);
+    made->path = std::move(final_path);
   }
   update_stop_removals();
 }

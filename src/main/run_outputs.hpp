@@ -43,8 +43,9 @@ class RunOutputs {
   // Closes a file made by create(), reporting a deferred write error.
   void close(platform::OpenFile& file, std::string_view name) const;
 
-  // Removes an output's temporary, reserved or created, and forgets it:
-  // one that failed, or one only needed on the way to another.
+  // Removes an output, reserved, created or committed, and forgets it: one
+  // that failed, or one only needed on the way to another. A name that the
+  // run does not hold is left alone.
   void discard(std::string_view name);
 
   // Gives each named output, written and closed, its own name, after
@@ -78,9 +79,8 @@ class RunOutputs {
 
   NativeString path_of(std::string_view name) const;
   NativeString temporary_of(std::string_view name) const;
-  // The output's entry that is not gone; a FatalError for a name that has
-  // none, which is a fault of the caller.
-  Created& find(std::string_view name);
+  // The output's entry that is not gone; nullptr when there is none.
+  Created* find(std::string_view name);
 
   // Hands the list of what was created to the handler of stops; with the
   // named outputs' own names too while they are renamed.
