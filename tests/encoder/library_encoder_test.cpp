@@ -102,6 +102,37 @@ TEST(LibraryEncoder, TheAudioLengthIsCountedFromDecodedSamples) {
                                       "44100", "-f", "s16le", "-"}));
 }
 
+TEST(LibraryEncoder, ASongsAudioIsEncodedFromTheTracksSamples) {
+  const std::vector<std::string> samples = {"-f",  "s16le", "-ar", "44100",
+                                            "-ac", "2",     "-i",  "-"};
+  const struct {
+    SongAudio audio;
+    const char* word;
+    std::vector<std::string> codec;
+  } cases[] = {
+      {SongAudio::Mp3, "mp3", {"-c:a", "libmp3lame", "-q:a", "0"}},
+      {SongAudio::Flac, "flac", {"-c:a", "flac"}},
+      {SongAudio::Wav, "wav", {"-c:a", "pcm_s16le"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> expected = samples;
+    expected.insert(expected.end(), c.codec.begin(), c.codec.end());
+    // A relative temporary behind "./", whatever its name holds.
+    for (const char* word : {"-nostats", "-v", "error", "-y", "-f", c.word,
+                             "./file:01 - A.mp3.partial"}) {
+      expected.push_back(word);
+    }
+    EXPECT_EQ(
+        text(song_audio_arguments(
+            c.audio, platform::native_from_ascii("file:01 - A.mp3.partial"))),
+        expected);
+    EXPECT_EQ(audio_word(c.audio), c.word);
+    EXPECT_EQ(parse_audio_word(c.word), c.audio);
+  }
+  EXPECT_FALSE(parse_audio_word("MP3"));
+  EXPECT_FALSE(parse_audio_word("ogg"));
+}
+
 TEST(LibraryEncoder, OnlyMp3AndAacAreCopied) {
   for (const char* copied : {"mp3", "aac", "m4a"}) {
     EXPECT_TRUE(audio_is_copied(copied)) << copied;
