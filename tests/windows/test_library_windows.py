@@ -29,7 +29,10 @@ FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
 FRAME_BYTES = 312 * 216 * 3
 USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
          "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
-         "[--ffmpeg PATH]\n")
+         "[--ffmpeg PATH]\n"
+         "       glyphreel-library songs DISC_DIR OUTDIR "
+         "[--audio mp3|flac|wav] [--folders] [--names SHEET] "
+         "[--tracks FIRST-LAST] [--ffmpeg PATH]\n")
 
 
 @unittest.skipUnless(LIBRARY.is_file() and GLYPHREEL.is_file() and
