@@ -221,8 +221,18 @@ int write_songs(const DiscSongsArguments& arguments,
   if (!finals.empty()) outputs.create_folder(scratch);
   SongWriter writer(arguments, outputs);
   TrackReport report;
-  for (const TrackSong& song : songs) report.add(writer.write(song));
-  outputs.keep();
+  bool written = false;
+  for (const TrackSong& song : songs) {
+    const TrackOutcome outcome = writer.write(song);
+    written |= outcome.status == TrackStatus::Written;
+    report.add(outcome);
+  }
+  if (written) {
+    outputs.keep();
+  } else {
+    // Only folders are left of a run that wrote no song: they go too.
+    for (const std::string& warning : outputs.remove_all()) warn(warning);
+  }
   return report.finish(outputs);
 }
 
