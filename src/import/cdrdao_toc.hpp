@@ -81,7 +81,7 @@ struct CdrdaoToc {
 };
 
 // Reads a cdrdao TOC file: `//` comments, the header (CATALOG, the session
-// type, the disc's CD_TEXT block) and one TRACK specification after another:
+// type, the disc's CD_TEXT block) and one TRACK block after another:
 // its mode (AUDIO, MODE1_RAW or MODE2_RAW: the modes whose blocks are whole
 // 2352-byte sectors) and sub-channel mode (RW or RW_RAW add 96 bytes to each
 // block; one disc's tracks carry one kind), its flags, ISRC and CD_TEXT, and
