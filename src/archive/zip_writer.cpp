@@ -258,16 +258,17 @@ std::uint32_t dos_date_time(int year, int month, int day, int hour, int minute,
                             int second) {
   constexpr int first_year = 1980;
   constexpr int last_year = first_year + 127;
-  if (year < first_year) return (1 << 5 | 1) << 16;
-  if (year > last_year) {
-    return static_cast<std::uint32_t>((127 << 9 | 12 << 5 | 31) << 16 |
-                                      (23 << 11 | 59 << 5 | 29));
-  }
-  const auto date =
-      static_cast<std::uint32_t>((year - first_year) << 9 | month << 5 | day);
-  const auto time =
-      static_cast<std::uint32_t>(hour << 11 | minute << 5 | second / 2);
-  return date << 16 | time;
+  const auto date = [](std::uint32_t years, std::uint32_t m, std::uint32_t d) {
+    return (years << 9 | m << 5 | d) << 16;
+  };
+  if (year < first_year) return date(0, 1, 1);
+  if (year > last_year) return date(127, 12, 31) | (23u << 11 | 59u << 5 | 29u);
+  return date(static_cast<std::uint32_t>(year - first_year),
+              static_cast<std::uint32_t>(month),
+              static_cast<std::uint32_t>(day)) |
+         static_cast<std::uint32_t>(hour) << 11 |
+         static_cast<std::uint32_t>(minute) << 5 |
+         static_cast<std::uint32_t>(second / 2);
 }
 
 }  // namespace glyphreel

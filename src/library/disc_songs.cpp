@@ -123,15 +123,15 @@ std::string song_name(std::uint64_t number, const DiscNames& names) {
   const std::string title = name_text(track.title);
   std::string artist = name_text(track.performer);
   if (artist.empty()) artist = name_text(names.disc.performer);
-  std::string name;
+  std::string song;
   if (title.empty()) {
-    name = "Track " + two_digits(number);
+    song = "Track " + two_digits(number);
   } else if (artist.empty()) {
-    name = two_digits(number) + " - " + title;
+    song = two_digits(number) + " - " + title;
   } else {
-    name = two_digits(number) + " - " + artist + " - " + title;
+    song = two_digits(number) + " - " + artist + " - " + title;
   }
-  return std::string(trimmed(cut_utf8(name, longest_song_name)));
+  return std::string(trimmed(cut_utf8(song, longest_song_name)));
 }
 
 std::vector<std::string> song_outputs(std::string_view name, SongAudio audio,

@@ -127,7 +127,7 @@ class SongWriter {
   // succeeds. Returns the temporary's path.
   NativeString encode_audio(const TrackSong& song,
                             const std::string& audio_name) {
-    const NativeString audio_path = outputs_.reserve(audio_name);
+    NativeString audio_path = outputs_.reserve(audio_name);
     const std::string log_name = song.name + ".log";
     const NativeString log_path = outputs_.reserve(log_name);
     platform::ChildProcess child = platform::spawn_logged_with_input_pipe(
