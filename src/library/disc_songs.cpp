@@ -62,17 +62,6 @@ std::string_view cut_utf8(std::string_view text, std::size_t limit) {
   return text.substr(0, end);
 }
 
-// One or two digits, nothing else.
-std::optional<std::uint64_t> track_number(std::string_view text) {
-  if (text.empty() || text.size() > 2) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
-}
-
 }  // namespace
 
 std::uint64_t graphics_pack_count(std::span<const std::uint8_t> subcode) {
@@ -153,8 +142,8 @@ std::vector<std::string> song_scratch_files(std::string_view name,
 std::optional<TrackRange> parse_track_range(std::string_view text) {
   const std::size_t dash = text.find('-');
   if (dash == std::string_view::npos) return std::nullopt;
-  const auto first = track_number(text.substr(0, dash));
-  const auto last = track_number(text.substr(dash + 1));
+  const auto first = parse_digits(text.substr(0, dash), 2);
+  const auto last = parse_digits(text.substr(dash + 1), 2);
   if (!first || !last || *first == 0 || *first > *last) return std::nullopt;
   return TrackRange{*first, *last};
 }
