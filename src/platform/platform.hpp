@@ -232,4 +232,17 @@ void write_standard_output(std::string_view text, std::string_view step);
 // progress line may be redrawn in place.
 bool standard_error_is_terminal();
 
+// --- What glyphreel-import needs to read rips: the names in a folder, to
+// find a file whatever the case of its name, and reads that start at a
+// place in a file.
+
+// The names of the folder's entries but "." and "..", in no particular
+// order.
+std::vector<NativeString> folder_names(const NativeString& path,
+                                       std::string_view step);
+
+// Moves the place the next read_from_file starts at to `offset` bytes from
+// the file's start.
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step);
+
 }  // namespace glyphreel::platform

@@ -1,4 +1,5 @@
 // The POSIX half of the platform layer.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -517,5 +518,31 @@ void write_standard_output(std::string_view text, std::string_view step) {
 }
 
 bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::vector<NativeString> folder_names(const NativeString& path,
+                                       std::string_view step) {
+  DIR* folder = ::opendir(path.empty() ? "." : path.c_str());
+  if (folder == nullptr) fail(step);
+  std::vector<NativeString> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(folder);
+    if (entry == nullptr) break;
+    const NativeString name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  const OsError error = last_error();
+  ::closedir(folder);
+  if (error.code != 0) throw FatalError::system(step, error);
+  return names;
+}
+
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+      ::lseek(static_cast<int>(file.handle), static_cast<off_t>(offset),
+              SEEK_SET) < 0) {
+    fail(step);
+  }
+}
 
 }  // namespace glyphreel::platform

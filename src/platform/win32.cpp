@@ -723,4 +723,39 @@ bool standard_error_is_terminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+std::vector<NativeString> folder_names(const NativeString& path,
+                                       std::string_view step) {
+  NativeString pattern = path;
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+    pattern += L'\\';
+  }
+  pattern += L'*';
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) fail(step);
+  std::vector<NativeString> names;
+  for (;;) {
+    const NativeString name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+    if (!::FindNextFileW(search, &entry)) break;
+  }
+  const DWORD code = ::GetLastError();
+  ::FindClose(search);
+  if (code != ERROR_NO_MORE_FILES) fail(step, code);
+  return names;
+}
+
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  LARGE_INTEGER distance{};
+  if (offset > static_cast<std::uint64_t>(
+                   std::numeric_limits<LONGLONG>::max())) {
+    fail(step, ERROR_NEGATIVE_SEEK);
+  }
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(handle_of(file.handle), distance, nullptr,
+                          FILE_BEGIN)) {
+    fail(step);
+  }
+}
+
 }  // namespace glyphreel::platform
