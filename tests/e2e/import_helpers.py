@@ -26,13 +26,18 @@ from harness import (FAKES, HERE, LEAD_OUT, PACK_SIZE, PACKS_PER_SECTOR,
 FAKE_DECODER = FAKES / "fake_decoder.py"
 
 IMPORT_USAGE = (
-    "usage: glyphreel-import cue SHEET.cue SUBCHANNEL OUTDIR "
-    "[--form interleaved|packed|cooked] [--sub-start LBA] "
+    "usage: glyphreel-import cue SHEET.cue [SUBCHANNEL] OUTDIR "
+    "[--form interleaved|packed|cooked] [--sub-start LBA|auto] "
+    "[--uncorrectable keep|blank] [--json]\n"
+    "       glyphreel-import cdrdao DISC.toc OUTDIR "
     "[--uncorrectable keep|blank] [--json]\n"
     "       glyphreel-import clonecd IMAGE.ccd OUTDIR "
     "[--uncorrectable keep|blank] [--json]\n"
     "       glyphreel-import songs OUTDIR SONG.cdg AUDIO "
     "[SONG.cdg AUDIO ...] [--ffmpeg PATH]\n"
+    "       glyphreel-import check SHEET.cue [SUBCHANNEL] "
+    "[--form interleaved|packed|cooked] [--sub-start LBA|auto] [--json]\n"
+    "       glyphreel-import check DISC.toc|IMAGE.ccd [--json]\n"
     "       glyphreel-import check DISC.cdg [DISC.toc] [--json]\n")
 
 OUTPUTS = ("disc.img", "disc.cdg", "disc.toc")

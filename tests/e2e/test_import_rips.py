@@ -148,8 +148,9 @@ class CueRefusalTest(RipTestCase):
             ("disc.cue", truncated, (), "disc.cue line 14: the sheet ends "
                                         "before TRACK 04 has an INDEX 01"),
             ("disc.cue", SHEET.replace("    INDEX 00", "    PREGAP 00:00:02"
-                                       "\r\n    INDEX 00"), (),
-             "line 9: PREGAP is not supported"),
+                                       "\r\n    INDEX 00", 1) +
+             "    PREGAP 00:00:01\r\n", (),
+             "line 17: PREGAP after an INDEX of TRACK 04"),
             ("Track 03 b.bin", None, (),
              "Track 03 b.bin: No such file or directory (os error 2)"),
             ("Track 02.bin", b"\0" * (30 * SECTOR_AUDIO + 1), (),
@@ -158,10 +159,10 @@ class CueRefusalTest(RipTestCase):
             ("disc.sub", None, (), "No such file or directory (os error 2)"),
             ("disc.sub", sub[:-SECTOR_SUBCODE], (),
              "is too short: it holds 74 records from sector 0, and the "
-             "image's 75 sectors need 75"),
+             "files' 75 sectors need 75"),
             ("disc.sub", sub, ("--sub-start", "-1"),
              "is too short: it holds 75 records from sector -1, and the "
-             "image's 75 sectors need 76"),
+             "files' 75 sectors need 76"),
             ("disc.sub", sub + b"\0" * 5, (),
              f"is not a whole number of 96-byte records ({len(sub) + 5} "
              "bytes)"),
