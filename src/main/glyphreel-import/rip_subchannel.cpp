@@ -118,17 +118,74 @@ std::vector<TrackQ> count_track_q(const Rip& rip,
 
 // A slip's place: the last track that starts at or before its sector, or
 // the first.
-SlipPlace slip_place(const Rip& rip, const Slip& slip) {
+SlipPlace slip_place(const Rip& rip, std::int64_t lba, std::int64_t by) {
   std::size_t t = 0;
   while (t + 1 < rip.tracks.size() &&
-         static_cast<std::int64_t>(rip.tracks[t + 1].start_lba) <=
-             slip.at_lba) {
+         static_cast<std::int64_t>(rip.tracks[t + 1].start_lba) <= lba) {
     ++t;
   }
-  return {t + 1,
-          slip.at_lba - static_cast<std::int64_t>(rip.tracks[t].start_lba),
-          slip.by};
+  return {t + 1, lba - static_cast<std::int64_t>(rip.tracks[t].start_lba), by};
 }
+
+// The files' sectors, counted one after another from 0 as --sub-start
+// counts them, against the disc sectors they are: a ripper drops or
+// repeats records in the order it reads the files, so records are aligned
+// in file sectors and only then put on the disc, gaps and all.
+class FileCount {
+ public:
+  explicit FileCount(std::vector<FileSectors> runs) : runs_(std::move(runs)) {}
+
+  std::uint64_t sectors() const {
+    std::uint64_t sum = 0;
+    for (const FileSectors& run : runs_) sum += run.sectors;
+    return sum;
+  }
+
+  // The file sector of a disc sector; none in a gap between two runs.
+  // Before the first run and past the last the count goes on from them.
+  std::optional<std::int64_t> file_sector(std::int64_t lba) const {
+    std::int64_t start = 0;
+    for (std::size_t i = 0; i < runs_.size(); ++i) {
+      const FileSectors& run = runs_[i];
+      const auto length = static_cast<std::int64_t>(run.sectors);
+      if ((i == 0 && lba < run.first_lba) || i + 1 == runs_.size() ||
+          lba < run.first_lba + length) {
+        if (lba >= run.first_lba || i == 0) {
+          return start + (lba - run.first_lba);
+        }
+        return std::nullopt;
+      }
+      start += length;
+    }
+    return std::nullopt;
+  }
+
+  // The disc sector of a file sector.
+  std::int64_t lba(std::int64_t file_sector) const {
+    return assumed_lbas(runs_, file_sector, 1).front();
+  }
+
+  // Where each record placed on the files' sectors goes on the disc.
+  Placement on_disc(const Placement& on_files, std::uint64_t lead_out) const {
+    Placement placement;
+    placement.records.resize(lead_out +
+                             static_cast<std::uint64_t>(-placement_first_lba));
+    const auto files = static_cast<std::int64_t>(on_files.records.size());
+    for (std::size_t i = 0; i < placement.records.size(); ++i) {
+      const auto fs =
+          file_sector(static_cast<std::int64_t>(i) + placement_first_lba);
+      if (!fs) continue;
+      const std::int64_t at = *fs - placement_first_lba;
+      if (at >= 0 && at < files) {
+        placement.records[i] = on_files.records[static_cast<std::size_t>(at)];
+      }
+    }
+    return placement;
+  }
+
+ private:
+  std::vector<FileSectors> runs_;
+};
 
 }  // namespace
 
@@ -138,26 +195,32 @@ RipSubchannel rip_subchannel(const Rip& rip,
       rip.subchannel_file ? read_subchannel_file(*rip.subchannel_file)
                           : records_from_blocks(rip, files);
   const std::uint64_t count = records.size() / subchannel_record_size;
-  const std::vector<FileSectors> runs = record_sectors(rip);
-  std::uint64_t file_sectors = 0;
-  for (const FileSectors& run : runs) file_sectors += run.sectors;
+  const FileCount file_count(record_sectors(rip));
+  const std::uint64_t file_sectors = file_count.sectors();
 
   const bool given = rip.start.kind == SubStart::Kind::Given;
-  const std::int64_t first_sector = given ? rip.start.sector : 0;
+  const std::int64_t first = given ? rip.start.sector : 0;
   if (rip.subchannel_file && given) {
-    if (first_sector > 0) {
+    if (first > 0) {
       throw FatalError(
           "the subchannel file begins after the image's first sector "
           "(--sub-start " +
-          std::to_string(first_sector) + ")");
+          std::to_string(first) + ")");
     }
-    check_covers(*rip.subchannel_file, count, first_sector, file_sectors);
+    check_covers(*rip.subchannel_file, count, first, file_sectors);
   }
 
-  const std::vector<RecordQ> q = read_records_q(records, rip.form);
-  const std::vector<std::int64_t> assumed =
-      assumed_lbas(runs, first_sector, count);
-  Alignment alignment = align_records(q, assumed);
+  // Each record's Q position as a file sector, and the file sector each
+  // record is taken to be.
+  std::vector<RecordQ> q = read_records_q(records, rip.form);
+  std::vector<RecordQ> q_on_files = q;
+  for (RecordQ& record : q_on_files) {
+    if (record.lba) record.lba = file_count.file_sector(*record.lba);
+  }
+  const std::vector<FileSectors> one_run = {{0, std::max<std::uint64_t>(
+                                                    file_sectors, 1)}};
+  const std::vector<std::int64_t> assumed = assumed_lbas(one_run, first, count);
+  Alignment alignment = align_records(q_on_files, assumed);
   const bool usable = alignment.usable();
   if (rip.start.kind == SubStart::Kind::Auto && !usable) {
     const auto bad = static_cast<std::uint64_t>(
@@ -176,19 +239,20 @@ RipSubchannel rip_subchannel(const Rip& rip,
   // A number given overrides where the file starts; its slips stand.
   const bool found_by_q = usable && !given;
   if (!found_by_q) alignment.start_offset = 0;
-  const std::int64_t start = first_sector + alignment.start_offset;
+  const std::int64_t start = first + alignment.start_offset;
   if (rip.subchannel_file && !given) {
     check_covers(*rip.subchannel_file, count, start, file_sectors);
   }
 
-  const Placement placement =
-      place_records(alignment, assumed, rip.lead_out_lba);
+  const Placement placement = file_count.on_disc(
+      place_records(alignment, assumed, file_sectors), rip.lead_out_lba);
   RipSubchannel result;
   result.q.tracks = count_track_q(rip, q, placement);
   result.q.subchannel_start = start;
   result.q.start_found_by_q = found_by_q;
   for (const Slip& slip : alignment.slips) {
-    result.q.slips.push_back(slip_place(rip, slip));
+    result.q.slips.push_back(
+        slip_place(rip, file_count.lba(slip.at_lba), slip.by));
   }
   const std::vector<std::uint8_t> stream = placed_records(records, placement);
   records = {};
