@@ -367,6 +367,18 @@ class CloneCdTest(ImportTestCase):
             ["clonecd", self.tmp / "Vol. 2.ccd", self.tmp / "out"]))
         self.assert_dumps(self.tmp / "out", image, cooked, [0, 40])
 
+    def test_names_in_another_case_are_found(self):
+        # A set written on a system that does not tell cases apart.
+        image = self.write_set("GAME", ([(0, False), (12, False)], 20))
+        cooked = graphics_disc(20, seed=9)
+        (self.tmp / "GAME.ccd").rename(self.tmp / "GAME.CCD")
+        (self.tmp / "GAME.img").rename(self.tmp / "game.IMG")
+        (self.tmp / "Game.Sub").write_bytes(
+            raw_subchannel(cooked, form="packed"))
+        self.assert_imported(self.run_import(
+            ["clonecd", self.tmp / "GAME.CCD", self.tmp / "out"]))
+        self.assert_dumps(self.tmp / "out", image, cooked, [0, 12])
+
     def test_a_sub_file_that_does_not_match_the_image_is_refused(self):
         self.write_set("disc", ([(0, False)], 10))
         sub = raw_subchannel(graphics_disc(10), form="packed")
