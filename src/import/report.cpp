@@ -66,8 +66,12 @@ std::string table(const std::vector<Row>& rows) {
 
 // A slip's time in its track, "-00:00.05" before the track's start.
 std::string signed_time(std::int64_t sectors) {
-  return sectors < 0 ? "-" + track_time(static_cast<std::uint64_t>(-sectors))
-                     : track_time(static_cast<std::uint64_t>(sectors));
+  if (sectors >= 0) return track_time(static_cast<std::uint64_t>(sectors));
+  // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict)
+  // about a literal added to a temporary string.
+  std::string text(1, '-');
+  text += track_time(static_cast<std::uint64_t>(-sectors));
+  return text;
 }
 
 std::string q_lines(const QReport& q) {
