@@ -10,17 +10,20 @@ from import_helpers import (IMPORT_USAGE, ImportTestCase, audio_bytes,
                             graphics_disc, q_frame, raw_subchannel,
                             report_json, with_q)
 
-# Track 1 in a.bin (sectors 0-39), a PREGAP in no file (40-59), track 2 in
-# b.bin in a subfolder that the sheet names with a backslash (60-119).
-# The subchannel file begins ten records into the lead-in, before the
-# first track's pregap at -150, and holds records beside the files'
-# sectors only. The drive repeated three records before sector 30 and
-# dropped those of sectors 90 and 91; sector 10's Q has a bad CRC.
+# Track 1 in a.bin (sectors 0-39, index 1 at 5), a PREGAP in no file
+# (40-59), track 2 in b.bin in a subfolder that the sheet names with a
+# backslash (60-119). Q counts from track 1's index 1: sector s is Q's
+# s - 5. The subchannel file begins ten records into the lead-in, before
+# the first track's pregap at Q's -150, and holds records beside the
+# files' sectors only. The drive repeated three records before sector 30
+# and dropped those of sectors 90 and 91; sector 10's Q has a bad CRC.
 A_SECTORS, GAP, B_SECTORS = 40, 20, 60
 SECTORS = A_SECTORS + GAP + B_SECTORS
-FIRST_RECORD = -160
+INDEX_01 = 5
+FIRST_RECORD = -160 + INDEX_01
 REPEAT_AT, DROP_AT = 30, 90
-SHEET = ('FILE "a.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n'
+SHEET = ('FILE "a.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n'
+         '    INDEX 01 00:00:05\n'
          'FILE "sub\\b.bin" BINARY\n  TRACK 02 AUDIO\n    PREGAP 00:00:20\n'
          '    INDEX 01 00:00:00\n')
 BLOCK = SECTOR_AUDIO + SECTOR_SUBCODE
@@ -32,7 +35,9 @@ def slipped_records(cooked):
     records = {}
     for k in range(len(raw) // SECTOR_SUBCODE):
         lba = FIRST_RECORD + k
-        q = q_frame(None if lba < -150 else lba, 1 if lba < 60 else 2)
+        disc_lba = lba - INDEX_01
+        q = q_frame(None if disc_lba < -150 else disc_lba,
+                    1 if lba < 60 else 2)
         if lba == 10:
             q = q[:5] + bytes([q[5] ^ 1]) + q[6:]
         records[lba] = with_q(raw[k * SECTOR_SUBCODE:(k + 1) * SECTOR_SUBCODE],
@@ -74,14 +79,14 @@ class SlippedRipTest(ImportTestCase):
                                   "--json"])
         self.assert_imported(result)
         self.assert_dumps(self.tmp / "out", self.image, self.cooked,
-                          [0, A_SECTORS + GAP])
+                          [INDEX_01, A_SECTORS + GAP])
         report = report_json(result.stdout)
         self.assertEqual([(t["q_frames"], t["q_crc_errors"])
-                          for t in report["tracks"]], [(39, 1), (58, 0)])
+                          for t in report["tracks"]], [(34, 1), (58, 0)])
         self.assertEqual(report["subchannel_start"],
                          {"sector": FIRST_RECORD, "found_by_q": True})
         self.assertEqual(report["slips"],
-                         [{"track": 1, "at": "00:00.27", "by": -3},
+                         [{"track": 1, "at": "00:00.22", "by": -3},
                           {"track": 2, "at": "00:00.32", "by": 2}])
 
     def test_a_check_reports_the_same_and_writes_nothing(self):
@@ -94,8 +99,8 @@ class SlippedRipTest(ImportTestCase):
         self.assertTrue(lines[0].endswith(
             "uncorrectable  Q frames  Q errors  damaged at"), lines[0])
         self.assertEqual(lines[-3:], [
-            "subchannel start: sector -160, found by Q",
-            "slip in track 1 at 00:00.27 by -3: 3 records repeated, dropped",
+            "subchannel start: sector -155, found by Q",
+            "slip in track 1 at 00:00.22 by -3: 3 records repeated, dropped",
             "slip in track 2 at 00:00.32 by +2: 2 sectors without "
             "subchannel, idle"])
 

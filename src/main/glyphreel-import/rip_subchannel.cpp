@@ -211,11 +211,17 @@ RipSubchannel rip_subchannel(const Rip& rip,
   }
 
   // Each record's Q position as a file sector, and the file sector each
-  // record is taken to be.
+  // record is taken to be. Q counts the disc's sectors from the first
+  // track's index 1; the dumps from the image's first sector, the first
+  // track's pregap before it.
   std::vector<RecordQ> q = read_records_q(records, rip.form);
   std::vector<RecordQ> q_on_files = q;
+  const auto first_track = static_cast<std::int64_t>(
+      rip.tracks.empty() ? 0 : rip.tracks.front().start_lba);
   for (RecordQ& record : q_on_files) {
-    if (record.lba) record.lba = file_count.file_sector(*record.lba);
+    if (record.lba) {
+      record.lba = file_count.file_sector(*record.lba + first_track);
+    }
   }
   const std::vector<FileSectors> one_run = {{0, std::max<std::uint64_t>(
                                                     file_sectors, 1)}};
