@@ -78,8 +78,8 @@ std::uint64_t disc_sector(const CueSheet& sheet,
   for (std::size_t f = 0; f < file; ++f) lba += sectors[f];
   for (const auto& gap : sheet.gaps) {
     if (gap.file < file ||
-        (gap.file == file && std::min(gap.position, sectors[gap.file]) <=
-                                 position)) {
+        (gap.file == file &&
+         std::min(gap.position, sectors[gap.file]) <= position)) {
       lba += gap.sectors;
     }
   }
@@ -102,14 +102,13 @@ void check_placement(const CueSheet& sheet) {
   const std::vector<TocTrack>& tracks = layout.tracks;
   require(tracks.size() == sheet.tracks.size(), "wrong number of tracks");
   for (std::size_t k = 0; k < tracks.size(); ++k) {
-    require(tracks[k].start_lba == disc_sector(sheet, sectors,
-                                               sheet.tracks[k].file,
-                                               sheet.tracks[k].index_01),
-            "address is not the file's offset plus INDEX 01 and the gaps");
+    require(
+        tracks[k].start_lba == disc_sector(sheet, sectors, sheet.tracks[k].file,
+                                           sheet.tracks[k].index_01),
+        "address is not the file's offset plus INDEX 01 and the gaps");
     require(tracks[k].data == sheet.tracks[k].data, "data bit lost");
   }
-  const std::uint64_t lead_out =
-      disc_sector(sheet, sectors, sectors.size(), 0);
+  const std::uint64_t lead_out = disc_sector(sheet, sectors, sectors.size(), 0);
   require(layout.lead_out_lba == lead_out, "lead-out is not files and gaps");
   std::uint64_t at = 0;
   for (const auto& run : layout.runs) {

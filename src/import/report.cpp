@@ -75,10 +75,9 @@ std::string signed_time(std::int64_t sectors) {
 }
 
 std::string q_lines(const QReport& q) {
-  std::string text = "subchannel start: sector " +
-                     std::to_string(q.subchannel_start) +
-                     (q.start_found_by_q ? ", found by Q\n"
-                                         : ", not found by Q\n");
+  std::string text =
+      "subchannel start: sector " + std::to_string(q.subchannel_start) +
+      (q.start_found_by_q ? ", found by Q\n" : ", not found by Q\n");
   for (const SlipPlace& slip : q.slips) {
     const std::string count = std::to_string(slip.by < 0 ? -slip.by : slip.by);
     text += "slip in track " + std::to_string(slip.track) + " at " +
@@ -102,14 +101,14 @@ void append_counts(std::string& json, const ParityTally& tally) {
 
 void append_q(std::string& json, const QReport& q) {
   json += ",\"subchannel_start\":{\"sector\":" +
-          std::to_string(q.subchannel_start) + ",\"found_by_q\":" +
-          (q.start_found_by_q ? "true" : "false") + "},\"slips\":[";
+          std::to_string(q.subchannel_start) +
+          ",\"found_by_q\":" + (q.start_found_by_q ? "true" : "false") +
+          "},\"slips\":[";
   const char* separator = "";
   for (const SlipPlace& slip : q.slips) {
     json += separator;
     json += "{\"track\":" + std::to_string(slip.track) + ",\"at\":\"" +
-            signed_time(slip.at) + "\",\"by\":" + std::to_string(slip.by) +
-            "}";
+            signed_time(slip.at) + "\",\"by\":" + std::to_string(slip.by) + "}";
     separator = ",";
   }
   json += "]";
@@ -126,8 +125,9 @@ std::string track_time(std::uint64_t sectors) {
 
 std::string report_text(const DamageReport& report,
                         const std::optional<QReport>& q) {
-  Row head = {"track", "packs", "graphics", "valid", "corrected (symbols)",
-              "no parity", "uncorrectable"};
+  Row head = {
+      "track",     "packs",        "graphics", "valid", "corrected (symbols)",
+      "no parity", "uncorrectable"};
   if (q) head.insert(head.end(), {"Q frames", "Q errors"});
   head.emplace_back("damaged at");
   std::vector<Row> rows = {head};
@@ -190,8 +190,7 @@ std::string report_json(const DamageReport& report,
   }
   json += "],\"totals\":{";
   append_counts(json, report.totals);
-  json += "},\"high_bits_cleared\":" +
-          std::to_string(report.high_bits_cleared);
+  json += "},\"high_bits_cleared\":" + std::to_string(report.high_bits_cleared);
   if (q) append_q(json, *q);
   return json + "}\n";
 }

@@ -4,7 +4,6 @@
 
 namespace glyphreel {
 
-
 std::optional<std::uint64_t> parse_digits(std::string_view text,
                                           std::size_t max_digits) {
   if (text.empty() || text.size() > max_digits) return std::nullopt;
@@ -31,7 +30,8 @@ std::optional<std::uint64_t> parse_msf(std::string_view text) {
       first == std::string_view::npos ? first : text.find(':', first + 1);
   if (second == std::string_view::npos) return std::nullopt;
   const auto minutes = parse_digits(text.substr(0, first), 5);
-  const auto seconds = parse_digits(text.substr(first + 1, second - first - 1), 2);
+  const auto seconds =
+      parse_digits(text.substr(first + 1, second - first - 1), 2);
   const auto frames = parse_digits(text.substr(second + 1), 2);
   if (!minutes || !seconds || !frames || *seconds >= seconds_per_minute ||
       *frames >= sectors_per_second) {

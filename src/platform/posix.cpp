@@ -526,6 +526,9 @@ std::vector<NativeString> folder_names(const NativeString& path,
   std::vector<NativeString> names;
   for (;;) {
     errno = 0;
+    // One stream read by one thread: readdir is safe so, and its
+    // reentrant form is deprecated.
+    // cppcheck-suppress readdirCalled
     const dirent* entry = ::readdir(folder);
     if (entry == nullptr) break;
     const NativeString name = entry->d_name;

@@ -747,8 +747,8 @@ std::vector<NativeString> folder_names(const NativeString& path,
 
 void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
   LARGE_INTEGER distance{};
-  if (offset > static_cast<std::uint64_t>(
-                   std::numeric_limits<LONGLONG>::max())) {
+  if (offset >
+      static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
     fail(step, ERROR_NEGATIVE_SEEK);
   }
   distance.QuadPart = static_cast<LONGLONG>(offset);

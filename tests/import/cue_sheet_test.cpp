@@ -194,8 +194,8 @@ TEST(CueSheet, LaysGapsInNoFileBetweenTheFilesSectors) {
     CueLayout layout;
   };
   constexpr std::size_t bin = 2352;
-  const auto file = [](std::uint64_t lba, std::uint64_t sectors,
-                       std::size_t f, std::uint64_t first, std::size_t size,
+  const auto file = [](std::uint64_t lba, std::uint64_t sectors, std::size_t f,
+                       std::uint64_t first, std::size_t size,
                        bool cdg = false) {
     return DiscRun{.first_lba = lba,
                    .sectors = sectors,

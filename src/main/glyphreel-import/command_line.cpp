@@ -4,8 +4,8 @@
 #include <map>
 #include <type_traits>
 
-#include "base/version.hpp"
 #include "base/text.hpp"
+#include "base/version.hpp"
 
 namespace glyphreel {
 
@@ -155,17 +155,16 @@ ImportRequest parse_cue(std::span<const NativeString> arguments, bool check) {
 // control file.
 template <typename Arguments>
 ImportRequest parse_rip(std::span<const NativeString> arguments, bool check) {
-  const auto scanned = check ? scan(arguments, {json_option})
-                             : scan(arguments, {uncorrectable_option,
-                                                json_option});
+  const auto scanned =
+      check ? scan(arguments, {json_option})
+            : scan(arguments, {uncorrectable_option, json_option});
   if (!scanned || scanned->positionals.size() != (check ? 1u : 2u)) {
     return ShowUsage{};
   }
   const auto options = rip_options(*scanned, check);
   if (!options) return ShowUsage{};
   return Arguments{scanned->positionals[0],
-                   check ? NativeString{} : scanned->positionals[1],
-                   *options};
+                   check ? NativeString{} : scanned->positionals[1], *options};
 }
 
 ImportRequest parse_songs(std::span<const NativeString> arguments) {

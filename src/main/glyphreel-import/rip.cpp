@@ -37,8 +37,8 @@ std::optional<NativeString> find_but_case(const NativeString& folder,
                                           const NativeString& leaf) {
   std::vector<NativeString> names;
   try {
-    names = platform::folder_names(folder, "list " +
-                                               platform::display_path(folder));
+    names = platform::folder_names(folder,
+                                   "list " + platform::display_path(folder));
   } catch (const FatalError&) {
     return std::nullopt;
   }
@@ -93,8 +93,7 @@ void copy_image(const Rip& rip, std::vector<platform::OpenFile>& files,
         const std::uint64_t count =
             std::min<std::uint64_t>(left, copy_chunk_size / img_frame_size);
         platform::append_to_file(
-            image, std::span(audio.data(), count * img_frame_size),
-            write_step);
+            image, std::span(audio.data(), count * img_frame_size), write_step);
         left -= count;
         done += count;
         progress.update(done);
@@ -107,11 +106,11 @@ void copy_image(const Rip& rip, std::vector<platform::OpenFile>& files,
           std::span<const std::uint8_t> out = blocks;
           if (run.block_size != img_frame_size || run.swap) {
             for (std::uint64_t b = 0; b < count; ++b) {
-              std::copy_n(blocks.begin() + static_cast<std::ptrdiff_t>(
-                                               b * run.block_size),
+              std::copy_n(blocks.begin() +
+                              static_cast<std::ptrdiff_t>(b * run.block_size),
                           img_frame_size,
-                          audio.begin() + static_cast<std::ptrdiff_t>(
-                                              b * img_frame_size));
+                          audio.begin() +
+                              static_cast<std::ptrdiff_t>(b * img_frame_size));
             }
             const std::span<std::uint8_t> samples(audio.data(),
                                                   count * img_frame_size);
@@ -155,9 +154,9 @@ Outcome write_dumps(const Rip& rip, std::vector<platform::OpenFile>& files,
   RipSubchannel subchannel = rip_subchannel(rip, files);
   Progress progress =
       Progress::on_standard_error("correcting the subchannel", 0);
-  Outcome outcome{correct_packs(subchannel.cooked, parse_toc(toc),
-                                options.uncorrectable),
-                  std::move(subchannel.q)};
+  Outcome outcome{
+      correct_packs(subchannel.cooked, parse_toc(toc), options.uncorrectable),
+      std::move(subchannel.q)};
   progress.update(rip.lead_out_lba);
   progress.finish();
   if (options.check) return outcome;
@@ -179,14 +178,14 @@ std::string sectors_text(std::uint64_t count) {
 
 NativeString locate_input(const NativeString& folder,
                           const NativeString& name) {
-  const NativeString written = platform::join_path(folder, name);
+  NativeString written = platform::join_path(folder, name);
   const std::string step = "find " + platform::display_path(written);
   if (platform::path_exists(written, step)) return written;
   NativeString slashed_name = name;
   std::replace(slashed_name.begin(), slashed_name.end(),
                static_cast<platform::NativeChar>('\\'),
                static_cast<platform::NativeChar>('/'));
-  const NativeString slashed = platform::join_path(folder, slashed_name);
+  NativeString slashed = platform::join_path(folder, slashed_name);
   if (slashed != written && platform::path_exists(slashed, step)) {
     return slashed;
   }
@@ -196,10 +195,10 @@ NativeString locate_input(const NativeString& folder,
       .value_or(written);
 }
 
-void read_run_blocks(
-    const DiscRun& run, platform::OpenFile& file, const RipFile& source,
-    const std::function<void(std::span<const std::uint8_t>, std::uint64_t)>&
-        take) {
+void read_run_blocks(const DiscRun& run, platform::OpenFile& file,
+                     const RipFile& source,
+                     const std::function<void(std::span<const std::uint8_t>,
+                                              std::uint64_t)>& take) {
   const std::string step = "read " + source.name;
   const std::uint64_t per_piece =
       std::max<std::uint64_t>(1, copy_chunk_size / run.block_size);

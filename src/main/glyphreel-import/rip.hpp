@@ -70,10 +70,10 @@ RipSubchannel rip_subchannel(const Rip& rip,
 // Calls take(blocks, count) for the run's blocks in pieces of whole blocks
 // of at most copy_chunk_size bytes, read from its file from the run's
 // offset on. A fatal stop when the file ends before the run.
-void read_run_blocks(
-    const DiscRun& run, platform::OpenFile& file, const RipFile& source,
-    const std::function<void(std::span<const std::uint8_t>, std::uint64_t)>&
-        take);
+void read_run_blocks(const DiscRun& run, platform::OpenFile& file,
+                     const RipFile& source,
+                     const std::function<void(std::span<const std::uint8_t>,
+                                              std::uint64_t)>& take);
 
 // "1 sector", "75 sectors".
 std::string sectors_text(std::uint64_t count);

@@ -39,12 +39,13 @@ NativeString with_extension(const NativeString& path,
 // carry subchannel in their blocks: its name as reports show it.
 std::optional<std::string> cdrdao_toc_beside(const RipFile& bin) {
   const NativeString path = with_extension(bin.path, ".toc");
-  const std::string name = platform::display_path(path);
+  const std::string toc_name = platform::display_path(path);
   try {
-    if (!platform::path_exists(path, "find " + name)) return std::nullopt;
-    const CdrdaoToc toc = parse_cdrdao_toc(read_text_file(path, name), name);
+    if (!platform::path_exists(path, "find " + toc_name)) return std::nullopt;
+    const CdrdaoToc toc =
+        parse_cdrdao_toc(read_text_file(path, toc_name), toc_name);
     for (const CdrdaoTrack& track : toc.tracks) {
-      if (track.subchannel) return name;
+      if (track.subchannel) return toc_name;
     }
   } catch (const FatalError&) {
     // Not a cdrdao TOC file that could say so (a table of contents dump,
@@ -111,8 +112,8 @@ std::optional<std::string> import_cue(const CueArguments& arguments,
     const std::uint64_t bytes = platform::file_size(bin.path, bin.name);
     if (!sheet.cdg) refuse_misframed(bin, bytes);
     file_sectors.push_back(
-        whole_units(bytes, bin.name, sheet.cdg ? raw_block_size : img_frame_size,
-                    "sectors"));
+        whole_units(bytes, bin.name,
+                    sheet.cdg ? raw_block_size : img_frame_size, "sectors"));
     rip.files.push_back(std::move(bin));
   }
   CueLayout layout = cue_layout(sheet, file_sectors);
@@ -120,9 +121,9 @@ std::optional<std::string> import_cue(const CueArguments& arguments,
   rip.tracks = std::move(layout.tracks);
   rip.lead_out_lba = layout.lead_out_lba;
   if (arguments.subchannel_path) {
-    rip.subchannel_file = RipFile{
-        *arguments.subchannel_path,
-        platform::display_path(*arguments.subchannel_path)};
+    rip.subchannel_file =
+        RipFile{*arguments.subchannel_path,
+                platform::display_path(*arguments.subchannel_path)};
   }
   rip.form = arguments.form;
   rip.start = arguments.sub_start;
@@ -132,8 +133,8 @@ std::optional<std::string> import_cue(const CueArguments& arguments,
 
 void import_cdrdao(const CdrdaoArguments& arguments, ImportOutputs& outputs) {
   const std::string toc_name = platform::display_path(arguments.toc_path);
-  const CdrdaoToc toc = parse_cdrdao_toc(
-      read_text_file(arguments.toc_path, toc_name), toc_name);
+  const CdrdaoToc toc =
+      parse_cdrdao_toc(read_text_file(arguments.toc_path, toc_name), toc_name);
   const NativeString folder = platform::parent_folder(arguments.toc_path);
   Rip rip;
   std::vector<TocFileExtent> extents;
@@ -186,9 +187,8 @@ void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs) {
                      ", fewer than the first session's lead-out at sector " +
                      std::to_string(disc.lead_out_lba));
   }
-  rip.runs.push_back({.sectors = disc.lead_out_lba,
-                      .file = 0,
-                      .block_size = img_frame_size});
+  rip.runs.push_back(
+      {.sectors = disc.lead_out_lba, .file = 0, .block_size = img_frame_size});
   rip.tracks = disc.tracks;
   rip.lead_out_lba = disc.lead_out_lba;
   rip.subchannel_file = RipFile{sub_path, platform::display_path(sub_path)};

@@ -50,17 +50,15 @@ std::vector<std::uint8_t> records_from_blocks(
   for (const DiscRun& run : rip.runs) {
     if (!run.subchannel) continue;
     const std::size_t audio = run.block_size - subchannel_record_size;
-    read_run_blocks(run, files[*run.file], rip.files[*run.file],
-                    [&](std::span<const std::uint8_t> blocks,
-                        std::uint64_t count) {
-                      for (std::uint64_t b = 0; b < count; ++b) {
-                        const auto record =
-                            blocks.subspan(b * run.block_size + audio,
-                                           subchannel_record_size);
-                        records.insert(records.end(), record.begin(),
-                                       record.end());
-                      }
-                    });
+    read_run_blocks(
+        run, files[*run.file], rip.files[*run.file],
+        [&](std::span<const std::uint8_t> blocks, std::uint64_t count) {
+          for (std::uint64_t b = 0; b < count; ++b) {
+            const auto record = blocks.subspan(b * run.block_size + audio,
+                                               subchannel_record_size);
+            records.insert(records.end(), record.begin(), record.end());
+          }
+        });
   }
   return records;
 }
@@ -89,17 +87,15 @@ void check_covers(const RipFile& file, std::uint64_t records,
     needed = after < file_sectors ? file_sectors - after : 0;
   }
   if (records < needed) {
-    throw FatalError(file.name + " is too short: it holds " +
-                     std::to_string(records) + " records from sector " +
-                     std::to_string(start) + ", and the files' " +
-                     sectors_text(file_sectors) + " need " +
-                     std::to_string(needed));
+    throw FatalError(
+        file.name + " is too short: it holds " + std::to_string(records) +
+        " records from sector " + std::to_string(start) + ", and the files' " +
+        sectors_text(file_sectors) + " need " + std::to_string(needed));
   }
 }
 
 // The Q frames of the records each track's sectors got, by their CRC.
-std::vector<TrackQ> count_track_q(const Rip& rip,
-                                  std::span<const RecordQ> q,
+std::vector<TrackQ> count_track_q(const Rip& rip, std::span<const RecordQ> q,
                                   const Placement& placement) {
   std::vector<TrackQ> tracks(rip.tracks.size());
   const auto first = static_cast<std::uint64_t>(-placement_first_lba);
@@ -223,8 +219,8 @@ RipSubchannel rip_subchannel(const Rip& rip,
       record.lba = file_count.file_sector(*record.lba + first_track);
     }
   }
-  const std::vector<FileSectors> one_run = {{0, std::max<std::uint64_t>(
-                                                    file_sectors, 1)}};
+  const std::vector<FileSectors> one_run = {
+      {0, std::max<std::uint64_t>(file_sectors, 1)}};
   const std::vector<std::int64_t> assumed = assumed_lbas(one_run, first, count);
   Alignment alignment = align_records(q_on_files, assumed);
   const bool usable = alignment.usable();
@@ -262,8 +258,8 @@ RipSubchannel rip_subchannel(const Rip& rip,
   }
   const std::vector<std::uint8_t> stream = placed_records(records, placement);
   records = {};
-  result.cooked = cook_subchannel(stream, rip.form, placement_first_lba,
-                                  rip.lead_out_lba);
+  result.cooked =
+      cook_subchannel(stream, rip.form, placement_first_lba, rip.lead_out_lba);
   return result;
 }
 

@@ -15,8 +15,8 @@ ImportRequest parse(std::vector<NativeString> tail) {
 TEST(ImportCommandLine, WrongCommandLinesGiveTheUsage) {
   const std::vector<std::vector<NativeString>> wrong = {
       {},
-      {"rip"},                    // unknown command
-      {"--help", "cue"},          // --help stands alone
+      {"rip"},            // unknown command
+      {"--help", "cue"},  // --help stands alone
       {"cue", "a.cue", "a.sub", "out", "extra"},
       {"cue", "a.cue", "a.sub", "out", "--form"},  // no value
       {"cue", "a.cue", "a.sub", "out", "--form", "foo"},
@@ -126,9 +126,10 @@ TEST(ImportCommandLine, SongsComeInPairsAndCheckTakesAnOptionalToc) {
   EXPECT_EQ(sheet.subchannel_path, "r.sub");
   EXPECT_TRUE(sheet.out_folder.empty());
   EXPECT_TRUE(sheet.options.check);
-  EXPECT_TRUE(std::get<CdrdaoArguments>(parse({"check", "r.toc"})).options.check);
   EXPECT_TRUE(
-      std::get<CloneCdArguments>(parse({"check", "r.Ccd", "--json"})).options.json);
+      std::get<CdrdaoArguments>(parse({"check", "r.toc"})).options.check);
+  EXPECT_TRUE(std::get<CloneCdArguments>(parse({"check", "r.Ccd", "--json"}))
+                  .options.json);
 }
 
 TEST(ImportCommandLine, HelpAndVersion) {

@@ -90,16 +90,16 @@ TEST(CdrdaoRip, ImportsBlocksOfAudioAndSubchannel) {
     const char* swap;  // "" or " SWAP"
     bool cooked;       // RW: each block holds its sector's cooked packs
   };
-  for (const Case& c : {Case{"RW_RAW", "", false}, Case{"RW_RAW", " SWAP", false},
-                        Case{"RW", "", true}}) {
+  for (const Case& c : {Case{"RW_RAW", "", false},
+                        Case{"RW_RAW", " SWAP", false}, Case{"RW", "", true}}) {
     SCOPED_TRACE(std::string(c.mode) + c.swap);
     // The file holds the sectors of both tracks, not the gap.
     Bytes blocks;
     for (std::size_t s = 0; s < sectors; ++s) {
       if (s >= gap_first && s < gap_end) continue;
-      Bytes audio(disc.audio.begin() + static_cast<std::ptrdiff_t>(s * 2352),
-                  disc.audio.begin() +
-                      static_cast<std::ptrdiff_t>((s + 1) * 2352));
+      Bytes audio(
+          disc.audio.begin() + static_cast<std::ptrdiff_t>(s * 2352),
+          disc.audio.begin() + static_cast<std::ptrdiff_t>((s + 1) * 2352));
       if (*c.swap == '\0') {
         for (std::size_t i = 0; i < audio.size(); i += 2) {
           std::swap(audio[i], audio[i + 1]);
@@ -112,17 +112,16 @@ TEST(CdrdaoRip, ImportsBlocksOfAudioAndSubchannel) {
                     sub.begin() + static_cast<std::ptrdiff_t>((s + 1) * 96));
     }
     write_file(folder / "rip.bin", blocks);
-    const std::string toc = std::string("CD_DA\nTRACK AUDIO ") + c.mode +
-                            "\nFILE \"rip.bin\"" + c.swap +
-                            " 0 00:00:20\nTRACK AUDIO " + c.mode +
-                            "\nPREGAP 00:00:05\nFILE \"rip.bin\"" + c.swap +
-                            " 00:00:20 0\n";
+    const std::string toc =
+        std::string("CD_DA\nTRACK AUDIO ") + c.mode + "\nFILE \"rip.bin\"" +
+        c.swap + " 0 00:00:20\nTRACK AUDIO " + c.mode +
+        "\nPREGAP 00:00:05\nFILE \"rip.bin\"" + c.swap + " 00:00:20 0\n";
     std::ofstream(folder / "rip.toc") << toc;
     const fs::path out = folder / (std::string("out ") + c.mode + c.swap);
 
-    const std::vector<NativeString> argv = {
-        "glyphreel-import", "cdrdao", (folder / "rip.toc").string(),
-        out.string(), "--json"};
+    const std::vector<NativeString> argv = {"glyphreel-import", "cdrdao",
+                                            (folder / "rip.toc").string(),
+                                            out.string(), "--json"};
     ASSERT_EQ(run_import(argv), 0);
     EXPECT_EQ(read_file(out / "disc.img"), disc.audio);
     EXPECT_EQ(read_file(out / "disc.cdg"), disc.cooked);
