@@ -6,9 +6,11 @@
 include(GNUInstallDirs)
 
 set(glyphreel_programs glyphreel)
-if(TARGET glyphreel-import)
-  list(APPEND glyphreel_programs glyphreel-import)
-endif()
+foreach(program glyphreel-import glyphreel-library)
+  if(TARGET ${program})
+    list(APPEND glyphreel_programs ${program})
+  endif()
+endforeach()
 
 # Files read here: a change to them configures the build again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
@@ -27,7 +29,7 @@ string(REGEX REPLACE "^.* - " "" GLYPHREEL_RELEASE_DATE "${release_heading}")
 # The manual pages with the version and the date filled in: both are made,
 # for the tests; those of the programs built are installed.
 set(man_dir ${PROJECT_BINARY_DIR}/man)
-foreach(page glyphreel glyphreel-import)
+foreach(page glyphreel glyphreel-import glyphreel-library)
   configure_file(docs/man/${page}.1.in ${man_dir}/${page}.1 @ONLY)
 endforeach()
 

@@ -64,3 +64,11 @@ glyphreel-import makes those dumps from cue sheets with a raw subchannel
 file, from CloneCD sets and from .cdg songs beside their audio files,
 correcting damaged subchannel with its parity and reporting the damage.")
 endif()
+if(TARGET glyphreel-library)
+  string(APPEND CPACK_PACKAGE_DESCRIPTION "
+
+glyphreel-library converts whole collections of karaoke song files (a .cdg
+beside its audio, or zips of them, Deflate64 included) into videos, several
+at once, resuming where a run stopped and sharing the work between
+machines.")
+endif()

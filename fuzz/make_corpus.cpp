@@ -9,7 +9,11 @@
 //                     sample graphics packs with parity, a few symbols
 //                     damaged;
 //   <dir>/q_alignment/ the records' Q as fuzz_q_alignment reads it: steady,
-//                     slipping, from the lead-in, across a gap in no file.
+//                     slipping, from the lead-in, across a gap in no file;
+//   <dir>/zip/        zip inputs: the form byte 0 ahead of song zips that
+//                     our writer makes of the sample's packs, in the
+//                     classic form and with Zip64 records (7-Zip's seeds
+//                     are in seeds/zip/).
 // Usage: glyphreel_make_corpus <dir>
 
 #include <algorithm>
@@ -25,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_writer.hpp"
 #include "base/subcode_pack.hpp"
 #include "disc/toc.hpp"
 #include "sample_disc/disc.hpp"
@@ -183,6 +188,26 @@ void write_q_alignment_seeds(const fs::path& dir) {
   write_q_seed(dir / "gap", {1, 125, 0x35, 128}, {{50, 0, 0}});
 }
 
+// A song zip of the sample's first packs (Deflate) and a few bytes of
+// stand-in audio (stored), both as zip_archive() writes it and with every
+// size and offset in Zip64 fields.
+void write_zip_seeds(const fs::path& dir, const SampleDisc& disc) {
+  const Bytes audio = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 0};
+  const glyphreel::ZipMember members[] = {
+      {"01 - Sample/01 - Sample.cdg",
+       std::span(disc.cdg).first(std::min<std::size_t>(disc.cdg.size(), 9600)),
+       true},
+      {"01 - Sample/01 - Sample.mp3", audio, false}};
+  for (const std::uint64_t zip64_from :
+       {std::uint64_t{0xFFFFFFFF}, std::uint64_t{0}}) {
+    Bytes input{0};
+    const Bytes zip =
+        glyphreel::zip_archive_zip64_from(members, 0x58B1645C, zip64_from);
+    input.insert(input.end(), zip.begin(), zip.end());
+    write_file(dir / (zip64_from == 0 ? "song-zip64" : "song"), input);
+  }
+}
+
 void write_corpus(const fs::path& root) {
   const fs::path toc_dir = root / "toc";
   const fs::path pack_dir = root / "pack_loop";
@@ -192,6 +217,7 @@ void write_corpus(const fs::path& root) {
   fs::create_directories(toc_dir);
   fs::create_directories(pack_dir);
   fs::create_directories(subchannel_dir);
+  fs::create_directories(root / "zip");
 
   // Tracks 1 and 2 carry CD+G, track 3 CD+EG.
   const SampleDisc sample = glyphreel::sample_disc::make_sample_disc();
@@ -211,6 +237,7 @@ void write_corpus(const fs::path& root) {
   write_pack_seeds(pack_dir, "long", long_disc, 0, 2);
   write_subchannel_seeds(subchannel_dir, sample);
   write_q_alignment_seeds(q_dir);
+  write_zip_seeds(root / "zip", sample);
 }
 
 }  // namespace

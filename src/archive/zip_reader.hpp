@@ -15,6 +15,10 @@ inline constexpr std::uint16_t zip_stored = 0;
 inline constexpr std::uint16_t zip_deflate = 8;
 inline constexpr std::uint16_t zip_deflate64 = 9;
 
+// The most an entry may inflate to; an entry that claims more is refused
+// before anything is allocated for it.
+inline constexpr std::uint64_t zip_max_entry_size = std::uint64_t{1} << 31;
+
 struct ZipEntry {
   std::string name;  // UTF-8, '/' between folders (CP437 names converted)
   std::uint16_t method = zip_stored;

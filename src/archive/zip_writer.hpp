@@ -20,7 +20,15 @@ struct ZipMember {
 // directory, the end record (Zip64 records only where sizes need them).
 // Every member carries `dos_time` (MS-DOS date in the high 16 bits, time in
 // the low), so the same members always make the same bytes.
+// A name longer than 65,535 bytes is a FatalError.
 std::vector<std::uint8_t> zip_archive(std::span<const ZipMember> members,
                                       std::uint32_t dos_time);
+
+// The same, with every size and offset of at least `zip64_from` bytes given
+// in Zip64 fields: zip_archive() is this at 0xFFFFFFFF. A lower mark lets
+// tests make Zip64 archives without gigabytes of data.
+std::vector<std::uint8_t> zip_archive_zip64_from(
+    std::span<const ZipMember> members, std::uint32_t dos_time,
+    std::uint64_t zip64_from);
 
 }  // namespace glyphreel

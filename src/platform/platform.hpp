@@ -232,14 +232,76 @@ void write_standard_output(std::string_view text, std::string_view step);
 // progress line may be redrawn in place.
 bool standard_error_is_terminal();
 
-// --- What glyphreel-import needs to read rips: the names in a folder, to
-// find a file whatever the case of its name, and reads that start at a
-// place in a file.
+// --- What glyphreel-library needs besides: collections walked folder by
+// folder, zips mapped, the owners of temporaries, children spawned from
+// several threads at once with their messages in a file, results appended.
 
-// The names of the folder's entries but "." and "..", in no particular
-// order.
-std::vector<NativeString> folder_names(const NativeString& path,
-                                       std::string_view step);
+// One entry of a folder. A link counts as the file it points to; a link to
+// a folder, or one that points nowhere, counts as neither, so that a walk
+// never loops.
+struct FolderEntry {
+  NativeString name;
+  bool is_folder = false;
+  bool is_file = false;
+};
+
+// The folder's entries but "." and "..", in no particular order.
+std::vector<FolderEntry> list_folder(const NativeString& path,
+                                     std::string_view step);
+
+// True for a folder (links followed), false for anything else that exists;
+// a missing path is a failure of the step.
+bool is_folder(const NativeString& path, std::string_view step);
+
+// Creates the folder and its missing parents. A folder that exists already,
+// or that another process creates meanwhile, is fine.
+void ensure_folder(const NativeString& path, std::string_view step);
+
+// A file's bytes, mapped read-only: only the pages read are read from the
+// file. Released by unmap_file alone.
+struct MappedFile {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::span<const std::uint8_t> bytes() const { return {data, size}; }
+};
+MappedFile map_file(const NativeString& path, std::string_view step);
+void unmap_file(MappedFile& file);
+
+// This machine's name as the system gives it; "" when it gives none.
+std::string host_name();
+
+// The id of this process.
+std::uint64_t process_id();
+
+// True while a process of that id runs on this machine (whichever program
+// it is: ids are reused); false once none does.
+bool process_is_running(std::uint64_t id);
+
+// As spawn_with_input_pipe and spawn_with_output_pipe, but the child's
+// standard error goes to a new file at `log_path` (never over anything
+// already there). Safe while other threads spawn children too: no child
+// inherits another's pipe ends or log file.
+ChildProcess spawn_logged_with_input_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step);
+OutputChild spawn_logged_with_output_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step);
+
+// Whole seconds from the file's last change to now by this machine's
+// clock; 0 for a change that the clock puts in the future.
+std::uint64_t seconds_since_modified(const NativeString& path,
+                                     std::string_view step);
+
+// Opens a file for writing at its end, created when missing.
+OpenFile open_file_for_appending(const NativeString& path,
+                                 std::string_view step);
+
+// Processors this machine offers the program; at least 1.
+unsigned processor_count();
+
+// --- What glyphreel-import needs besides to read rips: reads that start at
+// a place in a file.
 
 // Moves the place the next read_from_file starts at to `offset` bytes from
 // the file's start.

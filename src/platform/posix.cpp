@@ -2,8 +2,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +15,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -133,7 +137,7 @@ void open_closed_standard_descriptors() {
 // us. Both ends close on exec; the child gets a plain copy of its end.
 std::pair<pid_t, int> spawn_with_pipe(
     const NativeString& program, const std::vector<NativeString>& arguments,
-    int child_fd, std::string_view step) {
+    int child_fd, std::string_view step, int error_fd = -1) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) fail(step);
   const bool child_reads = child_fd == STDIN_FILENO;
@@ -158,6 +162,9 @@ std::pair<pid_t, int> spawn_with_pipe(
   posix_spawn_file_actions_t actions;
   check(posix_spawn_file_actions_init(&actions));
   check(posix_spawn_file_actions_adddup2(&actions, child_end, child_fd));
+  if (error_fd >= 0) {
+    check(posix_spawn_file_actions_adddup2(&actions, error_fd, STDERR_FILENO));
+  }
   posix_spawnattr_t attributes;
   check(posix_spawnattr_init(&attributes));
   // We ignore SIGPIPE and SIGXFSZ ourselves; the child gets the defaults
@@ -519,25 +526,183 @@ void write_standard_output(std::string_view text, std::string_view step) {
 
 bool standard_error_is_terminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-std::vector<NativeString> folder_names(const NativeString& path,
-                                       std::string_view step) {
-  DIR* folder = ::opendir(path.empty() ? "." : path.c_str());
+// --- What glyphreel-library needs besides.
+
+namespace {
+
+// Starts a child whose standard error is a new file at `log_path`. The file
+// is ours until the spawn is done; closing our copy then leaves the child's.
+std::pair<pid_t, int> spawn_logged(const NativeString& program,
+                                   const std::vector<NativeString>& arguments,
+                                   int child_fd, const NativeString& log_path,
+                                   std::string_view step) {
+  const int log =
+      ::open(log_path.c_str(),
+             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (log < 0) fail(step);
+  try {
+    const auto started =
+        spawn_with_pipe(program, arguments, child_fd, step, log);
+    ::close(log);
+    return started;
+  } catch (...) {
+    ::close(log);
+    throw;
+  }
+}
+
+}  // namespace
+
+std::vector<FolderEntry> list_folder(const NativeString& path,
+                                     std::string_view step) {
+  DIR* const folder = ::opendir(path.c_str());
   if (folder == nullptr) fail(step);
-  std::vector<NativeString> names;
+  std::vector<FolderEntry> entries;
   for (;;) {
     errno = 0;
-    // One stream read by one thread: readdir is safe so, and its
-    // reentrant form is deprecated.
+    // Each walk has its own stream, which readdir may use from any thread.
     // cppcheck-suppress readdirCalled
-    const dirent* entry = ::readdir(folder);
+    const dirent* const entry = ::readdir(folder);
     if (entry == nullptr) break;
-    const NativeString name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    FolderEntry found{NativeString(name), false, false};
+    struct stat info {};
+    if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) ==
+        0) {
+      if (S_ISLNK(info.st_mode)) {
+        // A link counts only as a file it points to.
+        struct stat target {};
+        found.is_file =
+            ::fstatat(::dirfd(folder), entry->d_name, &target, 0) == 0 &&
+            S_ISREG(target.st_mode);
+      } else {
+        found.is_folder = S_ISDIR(info.st_mode);
+        found.is_file = S_ISREG(info.st_mode);
+      }
+    }
+    entries.push_back(std::move(found));
   }
-  const OsError error = last_error();
+  const int error = errno;
   ::closedir(folder);
-  if (error.code != 0) throw FatalError::system(step, error);
-  return names;
+  if (error != 0) fail_with(step, error);
+  return entries;
+}
+
+bool is_folder(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) fail(step);
+  return S_ISDIR(info.st_mode);
+}
+
+void ensure_folder(const NativeString& path, std::string_view step) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) == 0) {
+    if (!path.empty() && !S_ISDIR(info.st_mode)) fail_with(step, ENOTDIR);
+    return;
+  }
+  if (errno != ENOENT) fail(step);
+  const NativeString parent = parent_folder(path);
+  if (parent != path) ensure_folder(parent, step);
+  if (::mkdir(path.c_str(), 0777) == 0) return;
+  // Made by another worker since we looked: fine if it is a folder.
+  const int error = errno;
+  if (error != EEXIST || ::stat(path.c_str(), &info) != 0 ||
+      !S_ISDIR(info.st_mode)) {
+    fail_with(step, error);
+  }
+}
+
+MappedFile map_file(const NativeString& path, std::string_view step) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(step);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    fail_with(step, error);
+  }
+  MappedFile mapped;
+  mapped.size = static_cast<std::size_t>(info.st_size);
+  if (mapped.size > 0) {
+    void* const at =
+        ::mmap(nullptr, mapped.size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at == MAP_FAILED) {
+      const int error = errno;
+      ::close(fd);
+      fail_with(step, error);
+    }
+    mapped.data = static_cast<const std::uint8_t*>(at);
+  }
+  ::close(fd);
+  return mapped;
+}
+
+void unmap_file(MappedFile& file) {
+  if (file.data != nullptr) {
+    ::munmap(const_cast<std::uint8_t*>(file.data), file.size);
+  }
+  file = MappedFile{};
+}
+
+std::string host_name() {
+  std::array<char, 256> name{};
+  if (::gethostname(name.data(), name.size() - 1) != 0) return {};
+  return name.data();
+}
+
+std::uint64_t process_id() { return static_cast<std::uint64_t>(::getpid()); }
+
+bool process_is_running(std::uint64_t id) {
+  if (id == 0 ||
+      id > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max())) {
+    return false;
+  }
+  // Signal 0 only asks: a process we may not signal exists all the same.
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+ChildProcess spawn_logged_with_input_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step) {
+  const auto [pid, input] =
+      spawn_logged(program, arguments, STDIN_FILENO, log_path, step);
+  return ChildProcess{pid, input};
+}
+
+OutputChild spawn_logged_with_output_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step) {
+  const auto [pid, output] =
+      spawn_logged(program, arguments, STDOUT_FILENO, log_path, step);
+  return OutputChild{ChildProcess{pid, -1}, output};
+}
+
+std::uint64_t seconds_since_modified(const NativeString& path,
+                                     std::string_view step) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) fail(step);
+  const std::time_t now = std::time(nullptr);
+  return now > info.st_mtime ? static_cast<std::uint64_t>(now - info.st_mtime)
+                             : 0;
+}
+
+OpenFile open_file_for_appending(const NativeString& path,
+                                 std::string_view step) {
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) fail(step);
+  return OpenFile{fd};
+}
+
+unsigned processor_count() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof(set), &set) == 0) {
+    return static_cast<unsigned>(std::max(CPU_COUNT(&set), 1));
+  }
+  const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 1U;
 }
 
 void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {

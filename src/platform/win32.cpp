@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -183,13 +184,17 @@ class InheritedHandles {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// Held by a thread from the moment a child's end becomes inheritable until
+// that child has started.
+std::mutex start_mutex;
+
 // Starts `program` with one end of a new pipe as its standard input
 // (`child_std` STD_INPUT_HANDLE) or output (STD_OUTPUT_HANDLE), our own
 // other two standard handles passed on; returns the process and the other
 // end of the pipe, which alone stays with us.
 std::pair<HANDLE, HANDLE> spawn_with_pipe(
     const NativeString& program, const std::vector<NativeString>& arguments,
-    DWORD child_std, std::string_view step) {
+    DWORD child_std, std::string_view step, HANDLE error_file = nullptr) {
   // Neither end is inheritable at first; then the child's end alone is made
   // so, and the handle list below passes it and nothing else of ours.
   OwnedHandle read_end;
@@ -201,6 +206,10 @@ std::pair<HANDLE, HANDLE> spawn_with_pipe(
   const bool child_reads = child_std == STD_INPUT_HANDLE;
   OwnedHandle& child_end = child_reads ? read_end : write_end;
   OwnedHandle& our_end = child_reads ? write_end : read_end;
+  // One start at a time while a child's end is inheritable: the handle list
+  // already keeps it from other children, and this keeps it so even where
+  // the list were not honoured.
+  const std::lock_guard<std::mutex> one_start(start_mutex);
   if (!::SetHandleInformation(child_end.get(), HANDLE_FLAG_INHERIT,
                               HANDLE_FLAG_INHERIT)) {
     fail(step);
@@ -209,12 +218,15 @@ std::pair<HANDLE, HANDLE> spawn_with_pipe(
                                       : inheritable_copy(STD_INPUT_HANDLE));
   const OwnedHandle output(child_reads ? inheritable_copy(STD_OUTPUT_HANDLE)
                                        : nullptr);
-  const OwnedHandle error(inheritable_copy(STD_ERROR_HANDLE));
+  const OwnedHandle error(
+      error_file != nullptr ? nullptr : inheritable_copy(STD_ERROR_HANDLE));
+  const HANDLE child_error = error_file != nullptr ? error_file : error.get();
 
   std::vector<HANDLE> inherited = {child_end.get()};
   for (const OwnedHandle* handle : {&input, &output, &error}) {
     if (handle->valid()) inherited.push_back(handle->get());
   }
+  if (error_file != nullptr) inherited.push_back(error_file);
   const InheritedHandles handle_list(std::move(inherited), step);
 
   STARTUPINFOEXW startup{};
@@ -222,7 +234,7 @@ std::pair<HANDLE, HANDLE> spawn_with_pipe(
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
   startup.StartupInfo.hStdInput = child_reads ? child_end.get() : input.get();
   startup.StartupInfo.hStdOutput = child_reads ? output.get() : child_end.get();
-  startup.StartupInfo.hStdError = error.get();
+  startup.StartupInfo.hStdError = child_error;
   startup.lpAttributeList = handle_list.list();
 
   // No application name: the system finds a bare program name the usual
@@ -723,26 +735,194 @@ bool standard_error_is_terminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-std::vector<NativeString> folder_names(const NativeString& path,
-                                       std::string_view step) {
-  NativeString pattern = path;
-  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
-    pattern += L'\\';
-  }
-  pattern += L'*';
-  WIN32_FIND_DATAW entry{};
-  const HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+// --- What glyphreel-library needs besides.
+
+namespace {
+
+// Starts a child whose standard error is a new file at `log_path`. The file
+// is opened inheritable for the child alone (the handle list names it) and
+// closed on our side once the child has started.
+std::pair<HANDLE, HANDLE> spawn_logged(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    DWORD child_std, const NativeString& log_path, std::string_view step) {
+  SECURITY_ATTRIBUTES inheritable{};
+  inheritable.nLength = sizeof(inheritable);
+  inheritable.bInheritHandle = TRUE;
+  // Shared for deleting, so that the log can go while a child that outlived
+  // its parent still holds it.
+  const OwnedHandle log(::CreateFileW(
+      log_path.c_str(), GENERIC_WRITE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
+      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr));
+  if (!log.valid()) fail(step);
+  return spawn_with_pipe(program, arguments, child_std, step, log.get());
+}
+
+}  // namespace
+
+std::vector<FolderEntry> list_folder(const NativeString& path,
+                                     std::string_view step) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = ::FindFirstFileW(join_path(path, L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) fail(step);
-  std::vector<NativeString> names;
-  for (;;) {
-    const NativeString name = entry.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-    if (!::FindNextFileW(search, &entry)) break;
-  }
-  const DWORD code = ::GetLastError();
+  std::vector<FolderEntry> entries;
+  DWORD code = ERROR_NO_MORE_FILES;
+  do {
+    const NativeString name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD attributes = found.dwFileAttributes;
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A link to a folder is not followed; a link to a file counts as one.
+    entries.push_back({name, folder && !link, !folder});
+  } while (::FindNextFileW(search, &found) ||
+           (code = ::GetLastError()) != ERROR_NO_MORE_FILES);
   ::FindClose(search);
   if (code != ERROR_NO_MORE_FILES) fail(step, code);
-  return names;
+  return entries;
+}
+
+bool is_folder(const NativeString& path, std::string_view step) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) fail(step);
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void ensure_folder(const NativeString& path, std::string_view step) {
+  if (path.empty()) return;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      fail(step, ERROR_ALREADY_EXISTS);
+    }
+    return;
+  }
+  const DWORD missing = ::GetLastError();
+  if (missing != ERROR_FILE_NOT_FOUND && missing != ERROR_PATH_NOT_FOUND) {
+    fail(step, missing);
+  }
+  const NativeString parent = parent_folder(path);
+  if (parent != path) ensure_folder(parent, step);
+  if (::CreateDirectoryW(path.c_str(), nullptr)) return;
+  // Made by another worker since we looked: fine if it is a folder.
+  const DWORD code = ::GetLastError();
+  const DWORD now = ::GetFileAttributesW(path.c_str());
+  if (code != ERROR_ALREADY_EXISTS || now == INVALID_FILE_ATTRIBUTES ||
+      (now & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    fail(step, code);
+  }
+}
+
+MappedFile map_file(const NativeString& path, std::string_view step) {
+  const OwnedHandle file(::CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) fail(step);
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size)) fail(step);
+  if (static_cast<std::uint64_t>(size.QuadPart) >
+      std::numeric_limits<std::size_t>::max()) {
+    fail(step, ERROR_NOT_ENOUGH_MEMORY);
+  }
+  MappedFile mapped;
+  mapped.size = static_cast<std::size_t>(size.QuadPart);
+  if (mapped.size == 0) return mapped;
+  // The view keeps the mapping, and the mapping the file, for as long as
+  // it lasts.
+  const OwnedHandle mapping(
+      ::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping.valid()) fail(step);
+  const void* const view =
+      ::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0);
+  if (view == nullptr) fail(step);
+  mapped.data = static_cast<const std::uint8_t*>(view);
+  return mapped;
+}
+
+void unmap_file(MappedFile& file) {
+  if (file.data != nullptr) ::UnmapViewOfFile(file.data);
+  file = MappedFile{};
+}
+
+std::string host_name() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 256] = {};
+  DWORD length = static_cast<DWORD>(std::size(name));
+  if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &length)) {
+    return {};
+  }
+  return utf8_from_wide(name, length);
+}
+
+std::uint64_t process_id() { return ::GetCurrentProcessId(); }
+
+bool process_is_running(std::uint64_t id) {
+  if (id == 0 || id > std::numeric_limits<DWORD>::max()) return false;
+  const OwnedHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION,
+                                          FALSE, static_cast<DWORD>(id)));
+  if (!process.valid()) {
+    // One we may not look at exists all the same.
+    return ::GetLastError() == ERROR_ACCESS_DENIED;
+  }
+  DWORD code = 0;
+  return ::GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
+}
+
+ChildProcess spawn_logged_with_input_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step) {
+  const auto [process, input] =
+      spawn_logged(program, arguments, STD_INPUT_HANDLE, log_path, step);
+  return ChildProcess{value_of(process), value_of(input)};
+}
+
+OutputChild spawn_logged_with_output_pipe(
+    const NativeString& program, const std::vector<NativeString>& arguments,
+    const NativeString& log_path, std::string_view step) {
+  const auto [process, output] =
+      spawn_logged(program, arguments, STD_OUTPUT_HANDLE, log_path, step);
+  return OutputChild{ChildProcess{value_of(process), -1}, value_of(output)};
+}
+
+std::uint64_t seconds_since_modified(const NativeString& path,
+                                     std::string_view step) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    fail(step);
+  }
+  FILETIME now_time{};
+  ::GetSystemTimeAsFileTime(&now_time);
+  // Both in 100-nanosecond steps.
+  const auto ticks = [](const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+  };
+  const std::uint64_t now = ticks(now_time);
+  const std::uint64_t changed = ticks(data.ftLastWriteTime);
+  return now > changed ? (now - changed) / 10000000 : 0;
+}
+
+OpenFile open_file_for_appending(const NativeString& path,
+                                 std::string_view step) {
+  const HANDLE file = ::CreateFileW(
+      path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) fail(step);
+  return OpenFile{value_of(file)};
+}
+
+unsigned processor_count() {
+  DWORD_PTR process_mask = 0;
+  DWORD_PTR system_mask = 0;
+  if (::GetProcessAffinityMask(::GetCurrentProcess(), &process_mask,
+                               &system_mask) &&
+      process_mask != 0) {
+    unsigned count = 0;
+    for (; process_mask != 0; process_mask &= process_mask - 1) ++count;
+    return count;
+  }
+  SYSTEM_INFO info{};
+  ::GetSystemInfo(&info);
+  return std::max<unsigned>(info.dwNumberOfProcessors, 1);
 }
 
 void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {

@@ -6,6 +6,7 @@ Environment (set by CTest):
   GLYPHREEL_MAN_DIR  the folder of the built pages (name.1)
   GLYPHREEL          the glyphreel binary, whose usage text the page shows
   GLYPHREEL_IMPORT   the glyphreel-import binary, when it is built
+  GLYPHREEL_LIBRARY  the glyphreel-library binary, when it is built
   GLYPHREEL_VERSION  the version the pages must name
 """
 
@@ -17,7 +18,7 @@ from pathlib import Path
 
 MAN_DIR = Path(os.environ.get("GLYPHREEL_MAN_DIR", ""))
 VERSION = os.environ.get("GLYPHREEL_VERSION", "")
-PAGES = ("glyphreel", "glyphreel-import")
+PAGES = ("glyphreel", "glyphreel-import", "glyphreel-library")
 SECTIONS = ("NAME", "SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "ENVIRONMENT",
             "FILES", "EXAMPLES", "SEE ALSO")
 
@@ -67,20 +68,24 @@ class ManPages(unittest.TestCase):
         self.assertEqual(section(text, "SYNOPSIS"), expected)
         self.assertRegex(section(text, "EXIT STATUS"), r"^0 .* 101 ")
 
-    @unittest.skipUnless(os.environ.get("GLYPHREEL_IMPORT"),
-                         "glyphreel-import is not built")
-    def test_import_synopsis_is_the_help_text(self):
-        shown = subprocess.run([os.environ["GLYPHREEL_IMPORT"], "--help"],
-                               capture_output=True, text=True, timeout=60)
-        self.assertEqual(shown.returncode, 0)
-        *usage, about = shown.stdout.splitlines()
-        self.assertIn(f"glyphreel-import {VERSION}", about)
-        self.assertIn("MIT", about)
-        words = " ".join(usage).split()
-        self.assertEqual(words[0], "usage:")
-        expected = " ".join(words[1:] + ["glyphreel-import", "--help|--version"])
-        text = render(MAN_DIR / "glyphreel-import.1")
-        self.assertEqual(section(text, "SYNOPSIS"), expected)
+    def test_synopses_are_the_help_texts(self):
+        for variable, name in (("GLYPHREEL_IMPORT", "glyphreel-import"),
+                               ("GLYPHREEL_LIBRARY", "glyphreel-library")):
+            if not os.environ.get(variable):
+                continue
+            with self.subTest(program=name):
+                shown = subprocess.run([os.environ[variable], "--help"],
+                                       capture_output=True, text=True,
+                                       timeout=60)
+                self.assertEqual(shown.returncode, 0)
+                *usage, about = shown.stdout.splitlines()
+                self.assertIn(f"{name} {VERSION}", about)
+                self.assertIn("MIT", about)
+                words = " ".join(usage).split()
+                self.assertEqual(words[0], "usage:")
+                expected = " ".join(words[1:] + [name, "--help|--version"])
+                text = render(MAN_DIR / f"{name}.1")
+                self.assertEqual(section(text, "SYNOPSIS"), expected)
 
 
 if __name__ == "__main__":

@@ -147,6 +147,11 @@ class DebianPackage(unittest.TestCase):
         totals = json.loads(checked.stdout)["totals"]
         self.assertEqual(totals["packs"], 4 * tracks[-1][1])
 
+        if "glyphreel-library" not in PROGRAMS:
+            return
+        version = run([self.bin / "glyphreel-library", "--version"])
+        self.assertEqual(version.stdout, f"glyphreel-library {VERSION}\n")
+
     def test_man_finds_the_installed_pages(self):
         env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8")
         for program in PROGRAMS:
@@ -252,6 +257,13 @@ class WindowsZip(unittest.TestCase):
         self.assertEqual(returncode, 0, err)
         self.assertEqual(json.loads(out)["totals"]["packs"],
                          4 * tracks[-1][1])
+
+        if "glyphreel-library" not in PROGRAMS:
+            return
+        returncode, out, err = self.run_exe("glyphreel-library.exe",
+                                            ["--version"])
+        self.assertEqual((returncode, out),
+                         (0, f"glyphreel-library {VERSION}\n"), err)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,13 @@
 // UTF-8 bytes and a line feed. It prints one line to standard output and one
 // to standard error, so callers can see that both were passed on.
 //
+// Asked to write to its standard output (a last argument "-"), as
+// glyphreel-library asks for the audio's samples, it copies the file after
+// the last "-i" there instead and records nothing.
+//
+// FAKE_ENCODER_PER_OUTPUT=1   records into a folder of FAKE_ENCODER_DIR named
+//                             after the file name of the last argument, so
+//                             that encoders running at once keep apart
 // FAKE_ENCODER_EXIT_EARLY=1   exit with status 0 at once, reading nothing
 // FAKE_ENCODER_EXIT_CODE=N    read everything, then exit with status N
 // FAKE_ENCODER_READ_BYTES=N   read N bytes, close standard input and wait,
@@ -131,13 +138,41 @@ void wait_for_parent() {
   CloseHandle(process);
 }
 
+// The file after the last "-i", or an empty name.
+std::wstring last_input(int argc, wchar_t** argv) {
+  for (int i = argc - 2; i >= 1; --i) {
+    if (std::wstring(argv[i]) == L"-i") return argv[i + 1];
+  }
+  return {};
+}
+
+// Copies the last input to standard output, as a decoder would its samples.
+int decode(int argc, wchar_t** argv) {
+  const HANDLE input =
+      CreateFileW(last_input(argc, argv).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (input == INVALID_HANDLE_VALUE) die("open the input to decode");
+  copy_all(input, GetStdHandle(STD_OUTPUT_HANDLE));
+  CloseHandle(input);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const std::wstring folder = environment(L"FAKE_ENCODER_DIR");
+  if (argc >= 2 && std::wstring(argv[argc - 1]) == L"-") {
+    return decode(argc, argv);
+  }
+  std::wstring folder = environment(L"FAKE_ENCODER_DIR");
   if (folder.empty()) {
     std::fprintf(stderr, "fake encoder: FAKE_ENCODER_DIR is not set\n");
     return 91;
+  }
+  if (environment(L"FAKE_ENCODER_PER_OUTPUT") == L"1") {
+    std::wstring output = argv[argc - 1];
+    output = output.substr(output.find_last_of(L"\\/") + 1);
+    folder += L"\\" + output;
+    if (!CreateDirectoryW(folder.c_str(), nullptr)) die("create a folder");
   }
 
   const std::vector<std::wstring> runtime_arguments(argv, argv + argc);

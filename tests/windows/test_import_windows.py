@@ -14,7 +14,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -51,22 +50,6 @@ class WindowsImport(test_windows.ScratchFolders):
                                WINEDLLOVERRIDES="mscoree,mshtml=")
         cls.environment.pop("FAKE_DECODER_EXIT", None)
         cls.environment.pop("WINEPATH", None)
-
-    def run_exe(self, exe, arguments, **environment):
-        command = [str(exe), *[self.windows_path(a) if isinstance(a, Path)
-                               else a for a in arguments]]
-        if WINE:
-            command = [WINE, *command]
-        # Files, not pipes: Wine's helper processes may hold on to pipes.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(command, env=dict(self.environment,
-                                                    **environment),
-                                  stdin=subprocess.DEVNULL, stdout=out,
-                                  stderr=err, timeout=120).returncode
-            out.seek(0)
-            err.seek(0)
-            return subprocess.CompletedProcess(command, code, out.read(),
-                                               err.read())
 
     def frames(self, folder, tracks):
         """The bytes glyphreel.exe sends its encoder for all tracks."""

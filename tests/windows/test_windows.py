@@ -152,6 +152,24 @@ class ScratchFolders(unittest.TestCase):
         relative = Path(path).relative_to(self.drive)
         return "C:\\" + "\\".join(relative.parts)
 
+    def run_exe(self, exe, arguments, **environment):
+        """Runs a program with the class's `environment` and these
+        variables; Path arguments are given as Windows paths."""
+        command = [str(exe), *[self.windows_path(a) if isinstance(a, Path)
+                               else a for a in arguments]]
+        if WINE:
+            command = [WINE, *command]
+        # Files, not pipes: Wine's helper processes may hold on to pipes.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(command, env=dict(self.environment,
+                                                    **environment),
+                                  stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=err, timeout=300).returncode
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(command, code, out.read(),
+                                               err.read())
+
 
 @unittest.skipUnless(GLYPHREEL.is_file() and FAKE_ENCODER.is_file(),
                      "GLYPHREEL_EXE and FAKE_ENCODER_EXE must name the builds")

@@ -1,72 +1,20 @@
 #include "main/glyphreel-import/command_line.hpp"
 
 #include <limits>
-#include <map>
 #include <type_traits>
 
 #include "base/text.hpp"
-#include "base/version.hpp"
+#include "main/options.hpp"
 
 namespace glyphreel {
 
 namespace {
-
-struct OptionKind {
-  std::string_view name;
-  bool takes_value;
-};
 
 constexpr OptionKind form_option{"--form", true};
 constexpr OptionKind sub_start_option{"--sub-start", true};
 constexpr OptionKind uncorrectable_option{"--uncorrectable", true};
 constexpr OptionKind json_option{"--json", false};
 constexpr OptionKind ffmpeg_option{"--ffmpeg", true};
-
-// The arguments after the command word, split into positionals and the
-// options the command takes (a flag maps to an empty value).
-struct Scanned {
-  std::vector<NativeString> positionals;
-  std::map<std::string_view, NativeString> options;
-
-  bool has(const OptionKind& option) const {
-    return options.contains(option.name);
-  }
-  // The option's value as text; nothing when it is not Unicode.
-  std::optional<std::string> text(const OptionKind& option) const {
-    return platform::argument_text(options.at(option.name));
-  }
-};
-
-bool looks_like_option(const NativeString& argument) {
-  return argument.size() >= 2 && argument[0] == '-' && argument[1] == '-';
-}
-
-// Nothing when an option is unknown to the command, repeated or lacks its
-// value.
-std::optional<Scanned> scan(std::span<const NativeString> arguments,
-                            std::initializer_list<OptionKind> accepted) {
-  Scanned scanned;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    if (!looks_like_option(arguments[i])) {
-      scanned.positionals.push_back(arguments[i]);
-      continue;
-    }
-    const std::optional<std::string> option_name =
-        platform::argument_text(arguments[i]);
-    const OptionKind* known = nullptr;
-    for (const OptionKind& option : accepted) {
-      if (option_name == option.name) known = &option;
-    }
-    if (known == nullptr || scanned.has(*known)) return std::nullopt;
-    NativeString value;
-    if (known->takes_value) {
-      if (++i == arguments.size()) return std::nullopt;
-      value = arguments[i];
-    }
-    scanned.options.emplace(known->name, value);
-  }
-  return scanned;
-}
 
 // A signed decimal: an optional sign, then digits, within 64 bits.
 std::optional<std::int64_t> parse_signed(const std::string& text) {
@@ -89,7 +37,7 @@ std::optional<std::int64_t> parse_signed(const std::string& text) {
 // The value of a word option, or nothing (a usage error) for other words.
 template <typename Value>
 std::optional<Value> word_value(
-    const Scanned& scanned, const OptionKind& option, Value fallback,
+    const ScannedOptions& scanned, const OptionKind& option, Value fallback,
     std::initializer_list<std::pair<std::string_view, Value>> words) {
   if (!scanned.has(option)) return fallback;
   const std::optional<std::string> text = scanned.text(option);
@@ -99,20 +47,22 @@ std::optional<Value> word_value(
   return std::nullopt;
 }
 
-std::optional<UncorrectablePacks> uncorrectable_value(const Scanned& scanned) {
+std::optional<UncorrectablePacks> uncorrectable_value(
+    const ScannedOptions& scanned) {
   return word_value(scanned, uncorrectable_option, UncorrectablePacks::Keep,
                     {{"keep", UncorrectablePacks::Keep},
                      {"blank", UncorrectablePacks::Blank}});
 }
 
-std::optional<RipOptions> rip_options(const Scanned& scanned, bool check) {
+std::optional<RipOptions> rip_options(const ScannedOptions& scanned,
+                                      bool check) {
   const auto uncorrectable = uncorrectable_value(scanned);
   if (!uncorrectable) return std::nullopt;
   return RipOptions{*uncorrectable, scanned.has(json_option), check};
 }
 
 // --sub-start: a signed number of sectors, or auto.
-std::optional<SubStart> sub_start_value(const Scanned& scanned) {
+std::optional<SubStart> sub_start_value(const ScannedOptions& scanned) {
   if (!scanned.has(sub_start_option)) return SubStart{};
   const std::optional<std::string> text = scanned.text(sub_start_option);
   if (text == "auto") return SubStart{SubStart::Kind::Auto};
@@ -125,9 +75,10 @@ std::optional<SubStart> sub_start_value(const Scanned& scanned) {
 // SHEET.cue [SUBCHANNEL] OUTDIR, or SHEET.cue [SUBCHANNEL] for a check.
 ImportRequest parse_cue(std::span<const NativeString> arguments, bool check) {
   const auto scanned =
-      check ? scan(arguments, {form_option, sub_start_option, json_option})
-            : scan(arguments, {form_option, sub_start_option,
-                               uncorrectable_option, json_option});
+      check ? scan_options(arguments,
+                           {form_option, sub_start_option, json_option})
+            : scan_options(arguments, {form_option, sub_start_option,
+                                       uncorrectable_option, json_option});
   const std::size_t outputs = check ? 0 : 1;
   if (!scanned || scanned->positionals.size() < 1 + outputs ||
       scanned->positionals.size() > 2 + outputs) {
@@ -156,8 +107,8 @@ ImportRequest parse_cue(std::span<const NativeString> arguments, bool check) {
 template <typename Arguments>
 ImportRequest parse_rip(std::span<const NativeString> arguments, bool check) {
   const auto scanned =
-      check ? scan(arguments, {json_option})
-            : scan(arguments, {uncorrectable_option, json_option});
+      check ? scan_options(arguments, {json_option})
+            : scan_options(arguments, {uncorrectable_option, json_option});
   if (!scanned || scanned->positionals.size() != (check ? 1u : 2u)) {
     return ShowUsage{};
   }
@@ -168,7 +119,7 @@ ImportRequest parse_rip(std::span<const NativeString> arguments, bool check) {
 }
 
 ImportRequest parse_songs(std::span<const NativeString> arguments) {
-  const auto scanned = scan(arguments, {ffmpeg_option});
+  const auto scanned = scan_options(arguments, {ffmpeg_option});
   // OUTDIR, then one or more whole pairs.
   if (!scanned || scanned->positionals.size() < 3 ||
       scanned->positionals.size() % 2 == 0) {
@@ -189,9 +140,9 @@ ImportRequest parse_songs(std::span<const NativeString> arguments) {
 // The extension of the first positional argument, in lower case; empty
 // when it has none, or when the options cannot be told apart from it.
 std::string first_extension(std::span<const NativeString> arguments) {
-  const auto scanned =
-      scan(arguments, {form_option, sub_start_option, uncorrectable_option,
-                       json_option, ffmpeg_option});
+  const auto scanned = scan_options(
+      arguments, {form_option, sub_start_option, uncorrectable_option,
+                  json_option, ffmpeg_option});
   if (!scanned || scanned->positionals.empty()) return "";
   const NativeString& first = scanned->positionals.front();
   const std::size_t dot = first.find_last_of('.');
@@ -211,7 +162,7 @@ ImportRequest parse_check(std::span<const NativeString> arguments) {
   if (extension == ".cue") return parse_cue(arguments, true);
   if (extension == ".toc") return parse_rip<CdrdaoArguments>(arguments, true);
   if (extension == ".ccd") return parse_rip<CloneCdArguments>(arguments, true);
-  const auto scanned = scan(arguments, {json_option});
+  const auto scanned = scan_options(arguments, {json_option});
   if (!scanned || scanned->positionals.empty() ||
       scanned->positionals.size() > 2) {
     return ShowUsage{};
@@ -225,13 +176,10 @@ ImportRequest parse_check(std::span<const NativeString> arguments) {
 
 }  // namespace
 
-std::string import_version_line() {
-  return "glyphreel-import " + std::string(version);
-}
+std::string import_version_line() { return version_line("glyphreel-import"); }
 
 std::string import_help_text() {
-  return std::string(import_usage_text) + import_version_line() +
-         ", free software under the MIT licence\n";
+  return help_text(import_usage_text, "glyphreel-import");
 }
 
 ImportRequest parse_import_arguments(std::span<const NativeString> argv) {

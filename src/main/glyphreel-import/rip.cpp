@@ -35,16 +35,19 @@ bool same_but_case(const NativeString& a, const NativeString& b) {
 // letters; nothing when none is, or when the folder cannot be listed.
 std::optional<NativeString> find_but_case(const NativeString& folder,
                                           const NativeString& leaf) {
-  std::vector<NativeString> names;
+  std::vector<platform::FolderEntry> entries;
   try {
-    names = platform::folder_names(folder,
-                                   "list " + platform::display_path(folder));
+    entries = platform::list_folder(
+        folder.empty() ? platform::native_from_ascii(".") : folder,
+        "list " + platform::display_path(folder));
   } catch (const FatalError&) {
     return std::nullopt;
   }
   std::vector<NativeString> matches;
-  for (const NativeString& name : names) {
-    if (same_but_case(name, leaf)) matches.push_back(name);
+  for (const platform::FolderEntry& entry : entries) {
+    if (entry.is_file && same_but_case(entry.name, leaf)) {
+      matches.push_back(entry.name);
+    }
   }
   if (matches.size() > 1) {
     throw FatalError(platform::display_path(folder + leaf) +

@@ -1,0 +1,115 @@
+#include "encoder/library_encoder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace glyphreel {
+namespace {
+
+std::vector<std::string> text(const std::vector<NativeString>& arguments) {
+  std::vector<std::string> words;
+  for (const NativeString& argument : arguments) {
+    words.push_back(platform::display_path(argument));
+  }
+  return words;
+}
+
+TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
+  struct Case {
+    unsigned scale;
+    bool pad;
+    bool copy;
+    std::string filter;
+    std::vector<std::string> audio;
+  };
+  const std::vector<std::string> encoded = {"-c:a", "aac", "-b:a", "192k"};
+  const Case cases[] = {
+      {2,
+       false,
+       true,
+       "scale=624:432:flags=neighbor,format=yuv420p",
+       {"-c:a", "copy"}},
+      {1, false, false, "scale=312:216:flags=neighbor,format=yuv420p", encoded},
+      // 5 x 216 = 1080 rows; 16:9 of them is 1920 columns, 1560 used.
+      {5, true, false,
+       "scale=1560:1080:flags=neighbor,pad=1920:1080:180:0:black,"
+       "format=yuv420p",
+       encoded},
+      {6,
+       true,
+       true,
+       "scale=1872:1296:flags=neighbor,pad=2304:1296:216:0:black,"
+       "format=yuv420p",
+       {"-c:a", "copy"}},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.filter);
+    LibraryVideo video;
+    video.audio_path = platform::native_from_ascii("http:song.mp3");
+    video.video_path = platform::native_from_ascii("-");
+    video.scale = test.scale;
+    video.pad_16_9 = test.pad;
+    video.copy_audio = test.copy;
+    std::vector<std::string> expected = {"-f",
+                                         "rawvideo",
+                                         "-pix_fmt",
+                                         "rgb24",
+                                         "-s",
+                                         "312x216",
+                                         "-r",
+                                         "60",
+                                         "-i",
+                                         "-",
+                                         "-i",
+                                         "./http:song.mp3",
+                                         "-map",
+                                         "0:v:0",
+                                         "-map",
+                                         "1:a:0",
+                                         "-map_metadata",
+                                         "1",
+                                         "-vf",
+                                         test.filter,
+                                         "-c:v",
+                                         "libx264",
+                                         "-preset",
+                                         "veryfast",
+                                         "-crf",
+                                         "20",
+                                         "-tune",
+                                         "animation",
+                                         "-pix_fmt",
+                                         "yuv420p"};
+    expected.insert(expected.end(), test.audio.begin(), test.audio.end());
+    for (const char* word : {"-movflags", "+faststart", "-nostats", "-v",
+                             "error", "-y", "-f", "mp4", "./-"}) {
+      expected.push_back(word);
+    }
+#ifdef _WIN32
+    expected[11] = ".\\http:song.mp3";
+    expected.back() = ".\\-";
+#endif
+    EXPECT_EQ(text(library_encoder_arguments(video)), expected);
+  }
+}
+
+TEST(LibraryEncoder, TheAudioLengthIsCountedFromDecodedSamples) {
+  EXPECT_EQ(text(audio_length_arguments(platform::native_from_ascii("/a.ogg"))),
+            (std::vector<std::string>{"-nostdin", "-v", "error", "-i", "/a.ogg",
+                                      "-map", "0:a:0", "-ac", "1", "-ar",
+                                      "44100", "-f", "s16le", "-"}));
+}
+
+TEST(LibraryEncoder, OnlyMp3AndAacAreCopied) {
+  for (const char* copied : {"mp3", "aac", "m4a"}) {
+    EXPECT_TRUE(audio_is_copied(copied)) << copied;
+  }
+  for (const char* encoded : {"ogg", "flac", "wav", "opus", "wma", "MP3"}) {
+    EXPECT_FALSE(audio_is_copied(encoded)) << encoded;
+  }
+}
+
+}  // namespace
+}  // namespace glyphreel
