@@ -312,4 +312,11 @@ OpenFile open_file_for_appending(const NativeString& path,
 // Processors this machine offers the program; at least 1.
 unsigned processor_count();
 
+// --- What glyphreel-import needs besides to read rips: reads that start at
+// a place in a file.
+
+// Moves the place the next read_from_file starts at to `offset` bytes from
+// the file's start.
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step);
+
 }  // namespace glyphreel::platform

@@ -713,4 +713,12 @@ unsigned processor_count() {
   return online > 0 ? static_cast<unsigned>(online) : 1U;
 }
 
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+      ::lseek(static_cast<int>(file.handle), static_cast<off_t>(offset),
+              SEEK_SET) < 0) {
+    fail(step);
+  }
+}
+
 }  // namespace glyphreel::platform

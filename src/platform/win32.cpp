@@ -931,4 +931,17 @@ unsigned processor_count() {
   return std::max<unsigned>(info.dwNumberOfProcessors, 1);
 }
 
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  LARGE_INTEGER distance{};
+  if (offset >
+      static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
+    fail(step, ERROR_NEGATIVE_SEEK);
+  }
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(handle_of(file.handle), distance, nullptr,
+                          FILE_BEGIN)) {
+    fail(step);
+  }
+}
+
 }  // namespace glyphreel::platform

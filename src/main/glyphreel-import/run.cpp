@@ -33,9 +33,10 @@ std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
   return bytes / unit;
 }
 
-void print_report(const DamageReport& report, bool json) {
+void print_report(const DamageReport& report, bool json,
+                  const std::optional<QReport>& q) {
   platform::write_standard_output(
-      json ? report_json(report) : report_text(report), "write report");
+      json ? report_json(report, q) : report_text(report, q), "write report");
 }
 
 void check_dump(const CheckArguments& arguments) {
@@ -85,6 +86,7 @@ int run_import(std::span<const NativeString> argv) {
         }
       },
       request));
+  std::optional<std::string> wrong_usage;
   try {
     std::visit(
         [&](const auto& arguments) {
@@ -95,7 +97,9 @@ int run_import(std::span<const NativeString> argv) {
             platform::write_standard_output(import_version_line() + "\n",
                                             "write version");
           } else if constexpr (std::is_same_v<Arguments, CueArguments>) {
-            import_cue(arguments, outputs);
+            wrong_usage = import_cue(arguments, outputs);
+          } else if constexpr (std::is_same_v<Arguments, CdrdaoArguments>) {
+            import_cdrdao(arguments, outputs);
           } else if constexpr (std::is_same_v<Arguments, CloneCdArguments>) {
             import_clonecd(arguments, outputs);
           } else if constexpr (std::is_same_v<Arguments, SongsArguments>) {
@@ -105,13 +109,18 @@ int run_import(std::span<const NativeString> argv) {
           }
         },
         request);
-    return exit_success;
   } catch (const FatalError& error) {
     return report_failure(error, outputs);
   } catch (const std::bad_alloc&) {
     // Buffers of a disc's size that could not be had are freed by now.
     return report_failure(FatalError("out of memory"), outputs);
   }
+  if (wrong_usage) {
+    platform::write_standard_error("glyphreel-import: " + *wrong_usage + "\n" +
+                                   std::string(import_usage_text));
+    return exit_import_usage;
+  }
+  return exit_success;
 }
 
 }  // namespace glyphreel
