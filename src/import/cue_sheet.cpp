@@ -10,13 +10,12 @@ namespace glyphreel {
 
 namespace {
 
-// Commands read and ignored: they name or describe the disc and its tracks
-// (REM, TITLE, PERFORMER, SONGWRITER, CATALOG, ISRC, CDTEXTFILE) or set
-// flags that the table of contents does not carry from the sheet (FLAGS;
-// the data bit comes from the track's mode).
-constexpr std::string_view ignored_commands[] = {
-    "TITLE", "PERFORMER", "SONGWRITER", "CATALOG",
-    "ISRC",  "FLAGS",     "CDTEXTFILE"};
+// Commands read and ignored: they describe the disc and its tracks (REM,
+// SONGWRITER, CATALOG, ISRC, CDTEXTFILE; only TITLE and PERFORMER are kept,
+// for names) or set flags that the table of contents does not carry from
+// the sheet (FLAGS; the data bit comes from the track's mode).
+constexpr std::string_view ignored_commands[] = {"SONGWRITER", "CATALOG",
+                                                 "ISRC", "FLAGS", "CDTEXTFILE"};
 
 constexpr std::uint64_t max_track_number = 99;
 constexpr std::uint64_t max_index_number = 99;
@@ -40,6 +39,8 @@ class SheetReader {
     const std::string command = upper_ascii(words[0]);
     const std::span<const std::string> args = std::span(words).subspan(1);
     if (command == "FILE") return file(number, args);
+    if (command == "TITLE") return text(&CueTrack::title, args);
+    if (command == "PERFORMER") return text(&CueTrack::performer, args);
     if (command == "TRACK") return track(number, args);
     if (command == "INDEX") return index(number, args);
     if (command == "PREGAP") return pregap(number, args);
@@ -104,6 +105,19 @@ class SheetReader {
     if (!sheet_.tracks.empty() && !has_index_01_) {
       refuse(track_line_, "TRACK " + two_digits(sheet_.tracks.back().number) +
                               " has no INDEX 01");
+    }
+  }
+
+  // The disc's before its first TRACK, the open track's after it.
+  void text(std::string CueTrack::*field, std::span<const std::string> args) {
+    std::string joined;
+    for (const std::string& word : args) {
+      joined += (joined.empty() ? "" : " ") + word;
+    }
+    if (sheet_.tracks.empty()) {
+      (field == &CueTrack::title ? sheet_.title : sheet_.performer) = joined;
+    } else {
+      sheet_.tracks.back().*field = std::move(joined);
     }
   }
 

@@ -20,6 +20,10 @@ struct CueTrack {
   bool data = false;           // MODE1/2352 or MODE2/2352 rather than AUDIO
   std::size_t file = 0;        // index into CueSheet::files
   std::uint64_t index_01 = 0;  // sectors from the start of its file
+  // The last TITLE and PERFORMER after its TRACK line, their words joined
+  // by single blanks.
+  std::string title{};
+  std::string performer{};
   bool operator==(const CueTrack&) const = default;
 };
 
@@ -44,6 +48,9 @@ struct CueSheet {
   // of the sector's subchannel.
   bool cdg = false;
   bool operator==(const CueSheet&) const = default;
+  // The disc's: the last TITLE and PERFORMER before the first TRACK line.
+  std::string title{};
+  std::string performer{};
 };
 
 // Reads a cue sheet whose files are BINARY images of raw sectors and whose

@@ -270,6 +270,18 @@ void unmap_file(MappedFile& file);
 // This machine's name as the system gives it; "" when it gives none.
 std::string host_name();
 
+// The date and time now by this machine's clock, in its time zone: what a
+// file written now is dated in a zip.
+struct LocalTime {
+  int year = 1980;
+  int month = 1;  // 1 ... 12
+  int day = 1;    // 1 ... 31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+LocalTime local_time_now();
+
 // The id of this process.
 std::uint64_t process_id();
 

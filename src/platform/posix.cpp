@@ -651,6 +651,14 @@ std::string host_name() {
   return name.data();
 }
 
+LocalTime local_time_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) return {};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 std::uint64_t process_id() { return static_cast<std::uint64_t>(::getpid()); }
 
 bool process_is_running(std::uint64_t id) {

@@ -854,6 +854,12 @@ std::string host_name() {
   return utf8_from_wide(name, length);
 }
 
+LocalTime local_time_now() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 std::uint64_t process_id() { return ::GetCurrentProcessId(); }
 
 bool process_is_running(std::uint64_t id) {

@@ -20,15 +20,23 @@ TEST(CueSheet, ReadsTheSheetsRippersWrite) {
   const std::vector<Accepted> accepted = {
       // One file per track with a pregap in the second file: CRLF, a byte
       // order mark, quoted names with blanks, the ignored commands.
+      // The disc's and the tracks' names kept.
       {"\xEF\xBB\xBFREM GENRE Pop\r\nCATALOG 0000000000000\r\n"
        "PERFORMER \"Singer\"\r\nTITLE \"Album\"\r\n\r\n"
        "FILE \"Track 01.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n"
        "    TITLE \"One\"\r\n    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n"
        "    INDEX 01 00:00:00\r\n"
        "FILE \"Track 02.bin\" BINARY\r\n  TRACK 02 AUDIO\r\n"
+       "    PERFORMER Two Words\r\n    TITLE \"Old\"\r\n    TITLE \"\"\r\n"
        "    INDEX 00 00:00:00\r\n    INDEX 01 00:02:00\r\n",
-       {{"Track 01.bin", "Track 02.bin"},
-        {{1, false, 0, 0}, {2, false, 1, 150}}},
+       {.files = {"Track 01.bin", "Track 02.bin"},
+        .tracks = {{.number = 1, .file = 0, .index_01 = 0, .title = "One"},
+                   {.number = 2,
+                    .file = 1,
+                    .index_01 = 150,
+                    .performer = "Two Words"}},
+        .title = "Album",
+        .performer = "Singer"},
        {1000, 2000},
        {{0, false}, {1150, false}}},
       // One file of three tracks, data first and last, keywords in lower

@@ -13,10 +13,6 @@ namespace glyphreel {
 
 namespace {
 
-// No cue sheet or control file comes near this; a larger file is something
-// else (a BIN named by mistake) and is not read into memory.
-constexpr std::uint64_t largest_text_file = 1 << 20;
-
 // The one reporting point: what the run made goes, then the reason.
 int report_failure(const FatalError& error, ImportOutputs& outputs) {
   end_open_progress_line();
@@ -26,22 +22,6 @@ int report_failure(const FatalError& error, ImportOutputs& outputs) {
 }
 
 }  // namespace
-
-std::string read_text_file(const NativeString& path, std::string_view what) {
-  const auto refuse_past_limit = [&](std::uint64_t length) {
-    if (length > largest_text_file) {
-      throw FatalError(std::string(what) + " is " + std::to_string(length) +
-                       " bytes, more than a text file of its kind can be");
-    }
-  };
-  refuse_past_limit(platform::file_size(path, what));
-  // A file without a size (a pipe, a device) is read no further than one
-  // byte past the limit.
-  const platform::FileHead head = platform::read_file_head(
-      path, largest_text_file + 1, "read " + std::string(what));
-  refuse_past_limit(head.length);
-  return std::string(head.bytes.begin(), head.bytes.end());
-}
 
 std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
                           std::size_t unit, std::string_view word) {

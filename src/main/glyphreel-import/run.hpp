@@ -11,6 +11,7 @@
 #include "import/report.hpp"
 #include "main/glyphreel-import/command_line.hpp"
 #include "main/glyphreel-import/outputs.hpp"
+#include "main/input_files.hpp"
 #include "subchannel/damage.hpp"
 
 namespace glyphreel {
@@ -37,10 +38,6 @@ void import_songs(const SongsArguments& arguments, ImportOutputs& outputs);
 void check_dump(const CheckArguments& arguments);
 
 // --- Steps the commands share.
-
-// A small text file (a cue sheet, a control file) read whole; larger files
-// than any such text are refused before they are read.
-std::string read_text_file(const NativeString& path, std::string_view what);
 
 // The report, as a table or as JSON, on standard output; with what the Q
 // subchannel said for a rip.
