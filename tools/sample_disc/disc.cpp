@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "sample_disc/audio.hpp"
 #include "sample_disc/extended_track.hpp"
@@ -93,12 +94,20 @@ class DiscAssembler {
 
   SampleDisc finish() {
     timeline_.finish_sector();
+    return finish_packs_and_audio(build_toc(
+        track_starts_,
+        static_cast<std::uint32_t>(timeline_.now() / packs_per_sector)));
+  }
+
+  // The dumps, with `toc` as the table of contents.
+  SampleDisc finish_packs_and_audio(std::vector<std::uint8_t> toc) {
+    timeline_.finish_sector();
     const std::uint64_t sectors = timeline_.now() / packs_per_sector;
     SampleDisc disc;
     disc.cdg = timeline_.packs();
     disc.img.assign(sectors * audio_bytes_per_sector, 0);
     render_notes(timeline_.notes(), disc.img);
-    disc.toc = build_toc(track_starts_, static_cast<std::uint32_t>(sectors));
+    disc.toc = std::move(toc);
     return disc;
   }
 
@@ -173,6 +182,34 @@ SampleDisc make_long_disc(double length_seconds) {
     t.wait_until(track_end);
   }
   return disc.finish();
+}
+
+SampleDisc make_song(double length_seconds, unsigned number) {
+  if (!(length_seconds >= 1.0)) {
+    throw std::invalid_argument("a song lasts at least one second");
+  }
+  const std::uint64_t total = seconds(length_seconds);
+  DiscAssembler disc;
+  Timeline& t = disc.timeline();
+  Melody melody;
+  const PageTiming timing;
+
+  disc.start_track();
+  const std::string title = "SONG " + std::to_string(number);
+  const std::array<std::string_view, 3> lines = {title, "GLYPHREEL",
+                                                 "SING ALONG"};
+  t.append(title_screen(title_palette, lines, std::min(total, seconds(8))));
+  // The sample disc's pages, each song starting at its own.
+  for (std::size_t page = number;; ++page) {
+    const Timeline next =
+        lyric_page(*page_palettes[page % page_palettes.size()],
+                   long_pages[page % long_pages.size()], melody, timing,
+                   page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
+    if (t.now() + next.now() > total) break;
+    t.append(next);
+  }
+  t.wait_until(total);
+  return disc.finish_packs_and_audio({});
 }
 
 }  // namespace glyphreel::sample_disc
