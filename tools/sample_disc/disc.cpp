@@ -76,6 +76,21 @@ constexpr std::array<Page, 6> long_pages = {{
 constexpr std::array<const Palette*, 3> page_palettes = {
     &night_palette, &forest_palette, &wine_palette};
 
+// Appends the long disc's pages from `page` on while a whole page still
+// fits before pack `end`, the rest being left to hold the last picture.
+// Returns the page that did not fit.
+std::size_t append_pages(Timeline& t, std::size_t page, Melody& melody,
+                         const PageTiming& timing, std::uint64_t end) {
+  for (;; ++page) {
+    const Timeline next =
+        lyric_page(*page_palettes[page % page_palettes.size()],
+                   long_pages[page % long_pages.size()], melody, timing,
+                   page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
+    if (t.now() + next.now() > end) return page;
+    t.append(next);
+  }
+}
+
 // Places tracks on whole sectors and turns the timeline into the three
 // dumps.
 class DiscAssembler {
@@ -168,17 +183,7 @@ SampleDisc make_long_disc(double length_seconds) {
       t.append(title_screen(*page_palettes[k % page_palettes.size()], lines,
                             seconds(3)));
     }
-    // Pages follow one another while a whole page still fits; the rest of
-    // the track holds the last picture.
-    while (true) {
-      const Timeline next =
-          lyric_page(*page_palettes[page % page_palettes.size()],
-                     long_pages[page % long_pages.size()], melody, timing,
-                     page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
-      if (t.now() + next.now() > track_end) break;
-      t.append(next);
-      ++page;
-    }
+    page = append_pages(t, page, melody, timing, track_end);
     t.wait_until(track_end);
   }
   return disc.finish();
@@ -199,15 +204,8 @@ SampleDisc make_song(double length_seconds, unsigned number) {
   const std::array<std::string_view, 3> lines = {title, "GLYPHREEL",
                                                  "SING ALONG"};
   t.append(title_screen(title_palette, lines, std::min(total, seconds(8))));
-  // The sample disc's pages, each song starting at its own.
-  for (std::size_t page = number;; ++page) {
-    const Timeline next =
-        lyric_page(*page_palettes[page % page_palettes.size()],
-                   long_pages[page % long_pages.size()], melody, timing,
-                   page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
-    if (t.now() + next.now() > total) break;
-    t.append(next);
-  }
+  // The long disc's pages, each song starting at its own.
+  append_pages(t, number, melody, timing, total);
   t.wait_until(total);
   return disc.finish_packs_and_audio({});
 }
