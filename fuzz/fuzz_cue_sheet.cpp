@@ -6,10 +6,12 @@
 // increasing within each file. Its tracks are then placed in files that end
 // one sector after their last track's start (one sector for a file where no
 // track starts), where every track fits, so the addresses must be each
-// file's offset plus INDEX 01 and the table of contents written from them
-// must read back as the same ranges; and in files one sector shorter, where
-// the last track of a file starts at its end, which must be refused.
+// file's offset plus INDEX 01 plus the gaps before it, the runs must cover
+// the disc once in order, and the table of contents written from them must
+// read back as the same ranges; and in files one sector shorter, where the
+// last track of a file starts at its end, which must be refused.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -55,6 +57,33 @@ void check_sheet(const CueSheet& sheet) {
     require(track.file != before.file || track.index_01 > before.index_01,
             "INDEX 01 positions do not increase within a file");
   }
+  for (std::size_t g = 0; g < sheet.gaps.size(); ++g) {
+    const auto& gap = sheet.gaps[g];
+    require(gap.file < sheet.files.size() && gap.sectors > 0,
+            "gap in no file or of no length");
+    if (g == 0) continue;
+    const auto& before = sheet.gaps[g - 1];
+    require(gap.file > before.file ||
+                (gap.file == before.file && gap.position > before.position),
+            "gaps out of disc order or twice at one place");
+  }
+}
+
+// The disc sector of sector `position` of file `file`: the files and gaps
+// before it.
+std::uint64_t disc_sector(const CueSheet& sheet,
+                          const std::vector<std::uint64_t>& sectors,
+                          std::size_t file, std::uint64_t position) {
+  std::uint64_t lba = position;
+  for (std::size_t f = 0; f < file; ++f) lba += sectors[f];
+  for (const auto& gap : sheet.gaps) {
+    if (gap.file < file ||
+        (gap.file == file &&
+         std::min(gap.position, sectors[gap.file]) <= position)) {
+      lba += gap.sectors;
+    }
+  }
+  return lba;
 }
 
 void check_placement(const CueSheet& sheet) {
@@ -64,22 +93,30 @@ void check_placement(const CueSheet& sheet) {
     sectors[track.file] = track.index_01 + 1;
     has_start[track.file] = true;
   }
-  std::vector<TocTrack> tracks;
+  glyphreel::CueLayout layout;
   try {
-    tracks = glyphreel::cue_tracks(sheet, sectors);
+    layout = glyphreel::cue_layout(sheet, sectors);
   } catch (const FatalError&) {
     finding("refused tracks that fit their files");
   }
+  const std::vector<TocTrack>& tracks = layout.tracks;
   require(tracks.size() == sheet.tracks.size(), "wrong number of tracks");
-  std::uint64_t file_start = 0;
-  std::size_t file = 0;
   for (std::size_t k = 0; k < tracks.size(); ++k) {
-    for (; file < sheet.tracks[k].file; ++file) file_start += sectors[file];
-    require(tracks[k].start_lba == file_start + sheet.tracks[k].index_01,
-            "address is not the file's offset plus INDEX 01");
+    require(
+        tracks[k].start_lba == disc_sector(sheet, sectors, sheet.tracks[k].file,
+                                           sheet.tracks[k].index_01),
+        "address is not the file's offset plus INDEX 01 and the gaps");
     require(tracks[k].data == sheet.tracks[k].data, "data bit lost");
   }
-  const std::uint64_t lead_out = file_start + sectors[file];
+  const std::uint64_t lead_out = disc_sector(sheet, sectors, sectors.size(), 0);
+  require(layout.lead_out_lba == lead_out, "lead-out is not files and gaps");
+  std::uint64_t at = 0;
+  for (const auto& run : layout.runs) {
+    require(run.first_lba == at && run.sectors > 0,
+            "runs do not cover the disc once in order");
+    at += run.sectors;
+  }
+  require(at == lead_out, "runs do not reach the lead-out");
 
   std::vector<std::uint8_t> toc;
   try {
@@ -104,7 +141,7 @@ void check_placement(const CueSheet& sheet) {
     if (has_start[f]) --sectors[f];
   }
   try {
-    glyphreel::cue_tracks(sheet, sectors);
+    glyphreel::cue_layout(sheet, sectors);
   } catch (const FatalError&) {
     return;
   }

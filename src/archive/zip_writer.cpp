@@ -254,4 +254,21 @@ std::vector<std::uint8_t> zip_archive_zip64_from(
   return writer.finish();
 }
 
+std::uint32_t dos_date_time(int year, int month, int day, int hour, int minute,
+                            int second) {
+  constexpr int first_year = 1980;
+  constexpr int last_year = first_year + 127;
+  const auto date = [](std::uint32_t years, std::uint32_t m, std::uint32_t d) {
+    return (years << 9 | m << 5 | d) << 16;
+  };
+  if (year < first_year) return date(0, 1, 1);
+  if (year > last_year) return date(127, 12, 31) | (23u << 11 | 59u << 5 | 29u);
+  return date(static_cast<std::uint32_t>(year - first_year),
+              static_cast<std::uint32_t>(month),
+              static_cast<std::uint32_t>(day)) |
+         static_cast<std::uint32_t>(hour) << 11 |
+         static_cast<std::uint32_t>(minute) << 5 |
+         static_cast<std::uint32_t>(second / 2);
+}
+
 }  // namespace glyphreel

@@ -24,6 +24,13 @@ struct ZipMember {
 std::vector<std::uint8_t> zip_archive(std::span<const ZipMember> members,
                                       std::uint32_t dos_time);
 
+// The MS-DOS date and time that a member carries: the date in the high 16
+// bits (years from 1980, month, day), the time in the low (hour, minute,
+// seconds halved). Years before 1980 or after 2107, which it cannot hold,
+// come out as its first or last day.
+std::uint32_t dos_date_time(int year, int month, int day, int hour, int minute,
+                            int second);
+
 // The same, with every size and offset of at least `zip64_from` bytes given
 // in Zip64 fields: zip_archive() is this at 0xFFFFFFFF. A lower mark lets
 // tests make Zip64 archives without gigabytes of data.

@@ -42,7 +42,26 @@ std::span<const std::uint8_t> cut_span(
   return file.subspan(a, b - a);
 }
 
+std::uint64_t whole_sectors(std::uint64_t bytes, std::uint64_t sector_size,
+                            std::string_view what) {
+  const std::uint64_t remainder = bytes % sector_size;
+  if (remainder != 0) throw FatalError::equality(what, remainder, 0);
+  return bytes / sector_size;
+}
+
 }  // namespace
+
+std::uint64_t image_sectors(std::uint64_t bytes) {
+  return whole_sectors(bytes, img_frame_size,
+                       "disc image is not a whole number of 2352-byte "
+                       "sectors (length % 2352 == 0)");
+}
+
+std::uint64_t subcode_sectors(std::uint64_t bytes) {
+  return whole_sectors(bytes, cdg_frame_size,
+                       "subcode dump is not a whole number of 96-byte "
+                       "sectors (length % 96 == 0)");
+}
 
 void check_track_indices(const std::vector<TrackLbaRange>& track_lba_ranges,
                          std::uint64_t start_track, std::uint64_t end_track) {

@@ -10,6 +10,12 @@
 
 namespace glyphreel {
 
+// The whole sectors of a disc image of `bytes` bytes (2352 bytes each), or
+// of a subcode dump (96 bytes each); a fatal stop when a partial sector is
+// left over.
+std::uint64_t image_sectors(std::uint64_t bytes);
+std::uint64_t subcode_sectors(std::uint64_t bytes);
+
 // start_track and end_track (counted from 1) must both name a track of the
 // disc; a fatal stop names the first that does not.
 void check_track_indices(const std::vector<TrackLbaRange>& track_lba_ranges,

@@ -79,4 +79,44 @@ std::vector<NativeString> audio_length_arguments(
   return arguments;
 }
 
+std::string_view audio_word(SongAudio audio) {
+  switch (audio) {
+    case SongAudio::Mp3:
+      return "mp3";
+    case SongAudio::Flac:
+      return "flac";
+    case SongAudio::Wav:
+      return "wav";
+  }
+  return "mp3";
+}
+
+std::optional<SongAudio> parse_audio_word(std::string_view word) {
+  for (const SongAudio audio :
+       {SongAudio::Mp3, SongAudio::Flac, SongAudio::Wav}) {
+    if (word == audio_word(audio)) return audio;
+  }
+  return std::nullopt;
+}
+
+std::vector<NativeString> song_audio_arguments(SongAudio audio,
+                                               const NativeString& path) {
+  std::vector<NativeString> arguments;
+  add(arguments, {"-f", "s16le", "-ar", "44100", "-ac", "2", "-i", "-"});
+  switch (audio) {
+    case SongAudio::Mp3:
+      add(arguments, {"-c:a", "libmp3lame", "-q:a", "0"});
+      break;
+    case SongAudio::Flac:
+      add(arguments, {"-c:a", "flac"});
+      break;
+    case SongAudio::Wav:
+      add(arguments, {"-c:a", "pcm_s16le"});
+      break;
+  }
+  add(arguments, {"-nostats", "-v", "error", "-y", "-f", audio_word(audio)});
+  arguments.push_back(literal_path_argument(path));
+  return arguments;
+}
+
 }  // namespace glyphreel

@@ -1,8 +1,12 @@
-// The two ffmpeg children of a library song: one that decodes the audio
-// only to count its samples, then the encoder that takes the frames on its
-// standard input and the audio file as its second input.
+// The ffmpeg children of glyphreel-library. For a song's video: one that
+// decodes the audio only to count its samples, then the encoder that takes
+// the frames on its standard input and the audio file as its second input.
+// For a song cut from a disc: the encoder of its audio, which takes the
+// track's samples on its standard input.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -49,5 +53,22 @@ std::vector<NativeString> library_encoder_arguments(const LibraryVideo& video);
 // the audio's length, as exactly as the decoder knows it.
 std::vector<NativeString> audio_length_arguments(
     const NativeString& audio_path);
+
+// How a song cut from a disc keeps its audio: MP3, as karaoke players
+// expect it, or lossless FLAC or WAV.
+enum class SongAudio : std::uint8_t { Mp3, Flac, Wav };
+
+// "mp3", "flac" or "wav": the --audio word and the file's extension.
+std::string_view audio_word(SongAudio audio);
+std::optional<SongAudio> parse_audio_word(std::string_view word);
+
+// The arguments of the child that encodes a track's audio: its samples on
+// standard input as the disc image holds them (16-bit little-endian, 44100
+// Hz, two channels); MP3 by LAME at its best variable quality (-q:a 0),
+// FLAC at ffmpeg's default compression, or 16-bit WAV; written over the
+// temporary at `path` that the run reserved. Messages at "error" level
+// only, so that its log holds the reason for a failure.
+std::vector<NativeString> song_audio_arguments(SongAudio audio,
+                                               const NativeString& path);
 
 }  // namespace glyphreel

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/fatal_error.hpp"
+#include "base/text.hpp"
 #include "import/cdrdao_toc.hpp"
 #include "import/text_lines.hpp"
 
@@ -16,8 +17,8 @@ namespace {
 std::uint64_t file_run_sectors(const TocRun& run, std::size_t block_size,
                                const TocFile& file, const TocFileExtent& extent,
                                std::string_view toc_name) {
-  const std::string holds =
-      "\"" + file.name + "\" holds " + std::to_string(extent.bytes) + " bytes";
+  const std::string holds = quote_argument(file.name) + " holds " +
+                            std::to_string(extent.bytes) + " bytes";
   if (run.offset >= extent.bytes) {
     throw refusal(toc_name, run.line,
                   holds +

@@ -63,9 +63,9 @@ bool all_digits(std::string_view text) {
   return true;
 }
 
-bool ends_in_wav(std::string_view name) {
-  return name.size() >= 4 &&
-         upper_ascii(name.substr(name.size() - 4)) == ".WAV";
+bool ends_in_wav(std::string_view file_name) {
+  return file_name.size() >= 4 &&
+         upper_ascii(file_name.substr(file_name.size() - 4)) == ".WAV";
 }
 
 // Reads the tokens statement by statement, keeping the open track and what
@@ -106,7 +106,7 @@ class TocReader {
     return token;
   }
 
-  CdrdaoTrack& track(const TocToken& statement) {
+  CdrdaoTrack& open_track_for(const TocToken& statement) {
     if (toc_.tracks.empty()) {
       refuse(statement, statement.text + " before any TRACK");
     }
@@ -120,14 +120,15 @@ class TocReader {
     const std::string keyword = upper_ascii(word.text);
     if (keyword == "TRACK") return open_track(word);
     if (keyword == "CD_TEXT") {
-      return cd_text(word, toc_.tracks.empty() ? toc_.text : track(word).text);
+      return cd_text(
+          word, toc_.tracks.empty() ? toc_.text : open_track_for(word).text);
     }
     if (keyword == "CATALOG") return catalog(word);
     for (const std::string_view type : session_types) {
       if (keyword == type) return header_only(word);
     }
     if (keyword == "NO") {
-      track(word);
+      open_track_for(word);
       const TocToken& flag = next();
       if (!is(flag, "COPY") && !is(flag, "PRE_EMPHASIS")) {
         refuse(flag, "NO takes COPY or PRE_EMPHASIS, not " + shown(flag));
@@ -135,10 +136,10 @@ class TocReader {
       return;
     }
     for (const std::string_view flag : track_flags) {
-      if (keyword == flag) return static_cast<void>(track(word));
+      if (keyword == flag) return static_cast<void>(open_track_for(word));
     }
     if (keyword == "ISRC") {
-      track(word);
+      open_track_for(word);
       return static_cast<void>(
           expect(TocToken::Kind::String, word, "a quoted code"));
     }
@@ -151,7 +152,7 @@ class TocReader {
     refuse(word, "unknown statement " + shown(word));
   }
 
-  void header_only(const TocToken& word) {
+  void header_only(const TocToken& word) const {
     if (!toc_.tracks.empty()) {
       refuse(word, word.text + " after the first TRACK: it belongs before");
     }
@@ -207,7 +208,7 @@ class TocReader {
   }
 
   // Sectors of the track so far, none once a run goes to its file's end.
-  std::optional<std::uint64_t> track_sectors(const CdrdaoTrack& track) const {
+  static std::optional<std::uint64_t> track_sectors(const CdrdaoTrack& track) {
     std::uint64_t sum = 0;
     for (const TocRun& run : track.runs) {
       if (!run.sectors) return std::nullopt;
@@ -228,7 +229,8 @@ class TocReader {
 
   // mm:ss:ff, or a plain number of samples (audio) or bytes of blocks (data)
   // that must be whole sectors: in sectors.
-  std::uint64_t sectors_of(const TocToken& word, const CdrdaoTrack& track) {
+  std::uint64_t sectors_of(const TocToken& word,
+                           const CdrdaoTrack& track) const {
     std::uint64_t sectors = 0;
     if (word.text.find(':') != std::string::npos) {
       const auto msf = parse_msf(word.text);
@@ -270,7 +272,7 @@ class TocReader {
   }
 
   void gap(const TocToken& word, bool pregap) {
-    CdrdaoTrack& track = this->track(word);
+    CdrdaoTrack& track = open_track_for(word);
     if (pregap && (!track.runs.empty() || start_set_)) {
       refuse(word, "PREGAP must come first in its track, without START");
     }
@@ -284,7 +286,7 @@ class TocReader {
   }
 
   void file(const TocToken& word, bool samples) {
-    CdrdaoTrack& track = this->track(word);
+    const CdrdaoTrack& track = open_track_for(word);
     if (samples == track.data) {
       refuse(word, samples ? word.text +
                                  " holds audio samples: a data track takes "
@@ -292,16 +294,17 @@ class TocReader {
                            : "DATAFILE holds data blocks: an audio track "
                              "takes FILE");
     }
-    const TocToken& name =
+    const TocToken& name_word =
         expect(TocToken::Kind::String, word, "a quoted file name");
-    if (name.text.empty()) refuse(name, word.text + " has an empty name");
+    if (name_word.text.empty())
+      refuse(name_word, word.text + " has an empty name");
     bool swapped = false;
     if (samples && is(peek(), "SWAP")) swapped = (next(), true);
     std::uint64_t offset = 0;
     if (peek().kind == TocToken::Kind::Word && peek().text.starts_with('#')) {
       const TocToken& offset_word = next();
       const ParsedNumber number =
-          parse_decimal_u64(std::string_view(offset_word.text).substr(1));
+          parse_decimal_u64(std::string_view{offset_word.text}.substr(1));
       if (!all_digits(offset_word.text.substr(1)) || number.fault) {
         refuse(offset_word,
                "byte offset " + shown(offset_word) + " is not # and a number");
@@ -315,28 +318,29 @@ class TocReader {
       if (*sectors == 0) sectors.reset();
     }
     if (offset > UINT64_MAX - first * track.block_size) {
-      refuse(name, "byte offset " + std::to_string(offset) +
-                       " and start lie past any file");
+      refuse(name_word, "byte offset " + std::to_string(offset) +
+                            " and start lie past any file");
     }
-    const std::size_t index = file_index(name.text);
-    const bool wave = toc_.files[index].wave;
-    track.runs.push_back({.file = index,
-                          .sectors = sectors,
-                          .offset = offset + first * track.block_size,
-                          .swap = !track.data && wave == swapped,
-                          .line = word.line});
+    const std::size_t file = file_index(name_word.text);
+    const bool wave = toc_.files[file].wave;
+    open_track_for(word).runs.push_back(
+        {.file = file,
+         .sectors = sectors,
+         .offset = offset + first * track.block_size,
+         .swap = !track.data && wave == swapped,
+         .line = word.line});
   }
 
-  std::size_t file_index(const std::string& name) {
+  std::size_t file_index(const std::string& file_name) {
     for (std::size_t i = 0; i < toc_.files.size(); ++i) {
-      if (toc_.files[i].name == name) return i;
+      if (toc_.files[i].name == file_name) return i;
     }
-    toc_.files.push_back({name, ends_in_wav(name)});
+    toc_.files.push_back({file_name, ends_in_wav(file_name)});
     return toc_.files.size() - 1;
   }
 
   void start(const TocToken& word) {
-    CdrdaoTrack& track = this->track(word);
+    CdrdaoTrack& track = open_track_for(word);
     if (start_set_) {
       refuse(word, "a second START, or START after PREGAP: index 1 is set");
     }
@@ -355,7 +359,7 @@ class TocReader {
   }
 
   void index(const TocToken& word) {
-    const std::uint64_t at = position(word, track(word), "a position");
+    const std::uint64_t at = position(word, open_track_for(word), "a position");
     if (at <= last_index_) {
       refuse(word, "INDEX positions count from index 1 and must increase");
     }

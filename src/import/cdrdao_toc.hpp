@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "disc/toc_writer.hpp"
+#include "import/disc_run.hpp"
 #include "subchannel/deinterleave.hpp"
 
 namespace glyphreel {
@@ -81,7 +82,7 @@ struct CdrdaoToc {
 };
 
 // Reads a cdrdao TOC file: `//` comments, the header (CATALOG, the session
-// type, the disc's CD_TEXT block) and one TRACK specification after another:
+// type, the disc's CD_TEXT block) and one TRACK block after another:
 // its mode (AUDIO, MODE1_RAW or MODE2_RAW: the modes whose blocks are whole
 // 2352-byte sectors) and sub-channel mode (RW or RW_RAW add 96 bytes to each
 // block; one disc's tracks carry one kind), its flags, ISRC and CD_TEXT, and
@@ -105,20 +106,6 @@ struct TocFileExtent {
   std::uint64_t start = 0;  // byte where they begin
   std::uint64_t bytes = 0;  // how many bytes they are
   bool operator==(const TocFileExtent&) const = default;
-};
-
-// A run of disc sectors, gaps and tracks without a subchannel included.
-struct DiscRun {
-  std::uint64_t first_lba = 0;
-  std::uint64_t sectors = 0;
-  std::optional<std::size_t> file{};  // none: zero audio and idle packs
-  std::uint64_t offset = 0;           // byte in the file of the first block
-  std::size_t block_size = 0;         // 2352, or 2448 with a subchannel
-  bool swap = false;                  // byte-swap each 16-bit sample
-  // Each block's last 96 bytes are subchannel in the layout's form; false
-  // for a gap or a track without a subchannel: idle packs.
-  bool subchannel = false;
-  bool operator==(const DiscRun&) const = default;
 };
 
 struct CdrdaoLayout {

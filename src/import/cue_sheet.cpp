@@ -4,62 +4,21 @@
 
 #include "base/fatal_error.hpp"
 #include "base/text.hpp"
-#include "disc/toc.hpp"
 #include "import/text_lines.hpp"
 
 namespace glyphreel {
 
 namespace {
 
-// Commands read and ignored: they name or describe the disc and its tracks
-// (REM, TITLE, PERFORMER, SONGWRITER, CATALOG, ISRC, CDTEXTFILE) or set
-// flags that the table of contents does not carry from the sheet (FLAGS;
-// the data bit comes from the track's mode).
-constexpr std::string_view ignored_commands[] = {
-    "TITLE", "PERFORMER", "SONGWRITER", "CATALOG",
-    "ISRC",  "FLAGS",     "CDTEXTFILE"};
+// Commands read and ignored: they describe the disc and its tracks (REM,
+// SONGWRITER, CATALOG, ISRC, CDTEXTFILE; only TITLE and PERFORMER are kept,
+// for names) or set flags that the table of contents does not carry from
+// the sheet (FLAGS; the data bit comes from the track's mode).
+constexpr std::string_view ignored_commands[] = {"SONGWRITER", "CATALOG",
+                                                 "ISRC", "FLAGS", "CDTEXTFILE"};
 
 constexpr std::uint64_t max_track_number = 99;
 constexpr std::uint64_t max_index_number = 99;
-constexpr std::uint64_t seconds_per_minute = 60;
-
-std::string upper(std::string_view word) {
-  std::string result(word);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return result;
-}
-
-// A number of one to max_digits decimal digits, nothing else.
-std::optional<std::uint64_t> digits(std::string_view text,
-                                    std::size_t max_digits) {
-  if (text.empty() || text.size() > max_digits) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return value;
-}
-
-// mm:ss:ff as sectors; minutes may run past 99 on long images.
-std::optional<std::uint64_t> msf_sectors(std::string_view text) {
-  const std::size_t first = text.find(':');
-  const std::size_t second =
-      first == std::string_view::npos ? first : text.find(':', first + 1);
-  if (second == std::string_view::npos) return std::nullopt;
-  const auto minutes = digits(text.substr(0, first), 5);
-  const auto seconds = digits(text.substr(first + 1, second - first - 1), 2);
-  const auto frames = digits(text.substr(second + 1), 2);
-  if (!minutes || !seconds || !frames || *seconds >= seconds_per_minute ||
-      *frames >= sectors_per_second) {
-    return std::nullopt;
-  }
-  return (*minutes * seconds_per_minute + *seconds) * sectors_per_second +
-         *frames;
-}
-
 // Reads the sheet line by line, keeping what is open: the last FILE and
 // whether a TRACK or an INDEX followed it, the last TRACK and its indices.
 class SheetReader {
@@ -74,17 +33,18 @@ class SheetReader {
     std::size_t end = start;
     while (end < line.size() && !is_blank(line[end])) ++end;
     // A remark is free text, unmatched quotes and all.
-    if (upper(line.substr(start, end - start)) == "REM") return;
+    if (upper_ascii(line.substr(start, end - start)) == "REM") return;
 
     const std::vector<std::string> words = split(number, line);
-    const std::string command = upper(words[0]);
+    const std::string command = upper_ascii(words[0]);
     const std::span<const std::string> args = std::span(words).subspan(1);
     if (command == "FILE") return file(number, args);
+    if (command == "TITLE") return text(&CueTrack::title, args);
+    if (command == "PERFORMER") return text(&CueTrack::performer, args);
     if (command == "TRACK") return track(number, args);
     if (command == "INDEX") return index(number, args);
-    if (command == "PREGAP" || command == "POSTGAP") {
-      refuse(number, command + " is not supported: the gap is in no file");
-    }
+    if (command == "PREGAP") return pregap(number, args);
+    if (command == "POSTGAP") return postgap(number, args);
     for (const std::string_view ignored : ignored_commands) {
       if (command == ignored) return;
     }
@@ -103,6 +63,7 @@ class SheetReader {
                              two_digits(sheet_.tracks.back().number) +
                              " has an INDEX 01");
     }
+    if (postgap_ != 0) add_gap(sheet_.files.size() - 1, cue_file_end, postgap_);
     return std::move(sheet_);
   }
 
@@ -147,6 +108,19 @@ class SheetReader {
     }
   }
 
+  // The disc's before its first TRACK, the open track's after it.
+  void text(std::string CueTrack::*field, std::span<const std::string> args) {
+    std::string joined;
+    for (const std::string& word : args) {
+      joined += (joined.empty() ? "" : " ") + word;
+    }
+    if (sheet_.tracks.empty()) {
+      (field == &CueTrack::title ? sheet_.title : sheet_.performer) = joined;
+    } else {
+      sheet_.tracks.back().*field = std::move(joined);
+    }
+  }
+
   // The open track goes on into the new file, its next indices counted from
   // the new file's start: so a track's pregap may end the file before.
   void file(std::size_t number, std::span<const std::string> args) {
@@ -158,7 +132,7 @@ class SheetReader {
       refuse(number, "FILE takes a name and a type (quote a name with blanks)");
     }
     if (args[0].empty()) refuse(number, "FILE has an empty name");
-    if (upper(args[1]) != "BINARY") {
+    if (upper_ascii(args[1]) != "BINARY") {
       refuse(number, "FILE type " + escape_text(args[1]) +
                          " is not supported: only a BINARY file holds raw "
                          "2352-byte sectors");
@@ -173,7 +147,7 @@ class SheetReader {
     if (sheet_.files.empty()) refuse(number, "TRACK before any FILE");
     close_track();
     if (args.size() != 2) refuse(number, "TRACK takes a number and a mode");
-    const auto track_number = digits(args[0], 2);
+    const auto track_number = parse_digits(args[0], 2);
     if (!track_number || *track_number == 0 ||
         *track_number > max_track_number) {
       refuse(number,
@@ -185,28 +159,45 @@ class SheetReader {
                          two_digits(sheet_.tracks.back().number) +
                          ": track numbers count up by one");
     }
-    const std::string mode = upper(args[1]);
-    if (mode != "AUDIO" && mode != "MODE1/2352" && mode != "MODE2/2352") {
+    const std::string mode = upper_ascii(args[1]);
+    if (mode != "AUDIO" && mode != "CDG" && mode != "MODE1/2352" &&
+        mode != "MODE2/2352") {
       refuse(number, "TRACK mode " + escape_text(args[1]) +
-                         " is not supported: only AUDIO, MODE1/2352 and "
-                         "MODE2/2352 tracks are raw 2352-byte sectors");
+                         " is not supported: only AUDIO, CDG, MODE1/2352 and "
+                         "MODE2/2352 tracks are raw sectors");
+    }
+    const bool cdg = mode == "CDG";
+    if (sheet_.tracks.empty()) {
+      sheet_.cdg = cdg;
+    } else if (cdg != sheet_.cdg) {
+      refuse(number, "TRACK " + two_digits(*track_number) + " " +
+                         escape_text(args[1]) +
+                         (cdg ? " follows tracks that are not CDG"
+                              : " follows CDG tracks") +
+                         ": a sheet's tracks are all CDG (2448-byte sectors "
+                         "with their subchannel) or none");
     }
     sheet_.tracks.push_back({.number = *track_number,
-                             .data = mode != "AUDIO",
+                             .data = mode != "AUDIO" && !cdg,
                              .file = sheet_.files.size() - 1,
                              .index_01 = 0});
     track_line_ = number;
     file_used_ = true;
     has_index_01_ = false;
     last_index_.reset();
+    pregap_line_ = 0;
+    postgap_line_ = 0;
   }
 
   void index(std::size_t number, std::span<const std::string> args) {
     if (sheet_.tracks.empty()) refuse(number, "INDEX before any TRACK");
+    if (postgap_line_ != 0) {
+      refuse(number, "INDEX after the track's POSTGAP: the gap ends it");
+    }
     if (args.size() != 2) {
       refuse(number, "INDEX takes a number and a time mm:ss:ff");
     }
-    const auto index_number = digits(args[0], 2);
+    const auto index_number = parse_digits(args[0], 2);
     if (!index_number || *index_number > max_index_number) {
       refuse(number,
              "index number " + escape_text(args[0]) + " is not 00 to 99");
@@ -216,7 +207,7 @@ class SheetReader {
                          " out of order: a track's indices count up by one "
                          "from 00 or 01");
     }
-    const auto position = msf_sectors(args[1]);
+    const auto position = parse_msf(args[1]);
     if (!position) {
       refuse(number, "time " + escape_text(args[1]) +
                          " is not mm:ss:ff (seconds below 60, frames below "
@@ -227,6 +218,12 @@ class SheetReader {
                          escape_text(args[1]) +
                          " does not come after the index before it in its "
                          "FILE");
+    }
+    if (!last_index_) {
+      // The track's first index: the gaps that lead to it lie before it.
+      add_gap(sheet_.files.size() - 1, *position, postgap_ + pregap_);
+      postgap_ = 0;
+      pregap_ = 0;
     }
     last_index_ = *index_number;
     file_used_ = true;
@@ -239,6 +236,67 @@ class SheetReader {
     }
   }
 
+  // PREGAP mm:ss:ff or POSTGAP mm:ss:ff: the gap's sectors.
+  std::uint64_t gap_length(std::size_t number, std::string_view command,
+                           std::span<const std::string> args) const {
+    if (sheet_.tracks.empty()) {
+      refuse(number, std::string(command) + " before any TRACK");
+    }
+    if (args.size() != 1) {
+      refuse(number, std::string(command) + " takes a length mm:ss:ff");
+    }
+    const auto sectors = parse_msf(args[0]);
+    if (!sectors) {
+      refuse(number, "time " + escape_text(args[0]) +
+                         " is not mm:ss:ff (seconds below 60, frames below "
+                         "75)");
+    }
+    return *sectors;
+  }
+
+  std::string open_track_title() const {
+    return "TRACK " + two_digits(sheet_.tracks.back().number);
+  }
+
+  void pregap(std::size_t number, std::span<const std::string> args) {
+    const std::uint64_t sectors = gap_length(number, "PREGAP", args);
+    if (pregap_line_ != 0) {
+      refuse(number, "a second PREGAP in " + open_track_title());
+    }
+    if (last_index_) {
+      refuse(number, "PREGAP after an INDEX of " + open_track_title() +
+                         ": the gap comes before the track's indices");
+    }
+    pregap_line_ = number;
+    pregap_ = sectors;
+  }
+
+  void postgap(std::size_t number, std::span<const std::string> args) {
+    const std::uint64_t sectors = gap_length(number, "POSTGAP", args);
+    if (postgap_line_ != 0) {
+      refuse(number, "a second POSTGAP in " + open_track_title());
+    }
+    if (!has_index_01_) {
+      refuse(number, "POSTGAP before the INDEX 01 of " + open_track_title() +
+                         ": the gap comes after the track's indices");
+    }
+    postgap_line_ = number;
+    postgap_ = sectors;
+  }
+
+  // A gap before sector `position` of a file; one at the place of the last
+  // gap lengthens it.
+  void add_gap(std::size_t file, std::uint64_t position,
+               std::uint64_t sectors) {
+    if (sectors == 0) return;
+    if (!sheet_.gaps.empty() && sheet_.gaps.back().file == file &&
+        sheet_.gaps.back().position == position) {
+      sheet_.gaps.back().sectors += sectors;
+      return;
+    }
+    sheet_.gaps.push_back({file, position, sectors});
+  }
+
   std::string_view name_;
   CueSheet sheet_;
   std::size_t last_line_ = 0;  // the last line that is not blank
@@ -249,6 +307,13 @@ class SheetReader {
   std::size_t track_line_ = 0;
   bool has_index_01_ = false;
   std::optional<std::uint64_t> last_index_;
+  // The open track's PREGAP and POSTGAP lines, 0 for none, and the gaps
+  // not yet placed: the pregap until the track's first index, a postgap
+  // until the next track's first index or the end of the sheet.
+  std::size_t pregap_line_ = 0;
+  std::size_t postgap_line_ = 0;
+  std::uint64_t pregap_ = 0;
+  std::uint64_t postgap_ = 0;
 };
 
 }  // namespace
@@ -259,32 +324,6 @@ CueSheet parse_cue_sheet(std::string_view text, std::string_view sheet_name) {
     reader.read_line(number, line);
   });
   return reader.finish();
-}
-
-std::vector<TocTrack> cue_tracks(const CueSheet& sheet,
-                                 std::span<const std::uint64_t> file_sectors) {
-  if (file_sectors.size() != sheet.files.size()) {
-    throw FatalError::equality(
-        "cue sheet files against their sector counts (files == counts)",
-        sheet.files.size(), file_sectors.size());
-  }
-  std::vector<std::uint64_t> file_start(file_sectors.size(), 0);
-  for (std::size_t f = 1; f < file_sectors.size(); ++f) {
-    file_start[f] = file_start[f - 1] + file_sectors[f - 1];
-  }
-  std::vector<TocTrack> tracks;
-  tracks.reserve(sheet.tracks.size());
-  for (const CueTrack& track : sheet.tracks) {
-    if (track.index_01 >= file_sectors[track.file]) {
-      throw FatalError("track " + std::to_string(track.number) +
-                       " starts at sector " + std::to_string(track.index_01) +
-                       " of " + quote_argument(sheet.files[track.file]) +
-                       ", which holds only " +
-                       std::to_string(file_sectors[track.file]) + " sectors");
-    }
-    tracks.push_back({file_start[track.file] + track.index_01, track.data});
-  }
-  return tracks;
 }
 
 }  // namespace glyphreel

@@ -4,11 +4,8 @@
 
 namespace glyphreel {
 
-namespace {
-
-// A number of one to max_digits decimal digits, nothing else.
-std::optional<std::uint64_t> digits(std::string_view text,
-                                    std::size_t max_digits) {
+std::optional<std::uint64_t> parse_digits(std::string_view text,
+                                          std::size_t max_digits) {
   if (text.empty() || text.size() > max_digits) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : text) {
@@ -17,8 +14,6 @@ std::optional<std::uint64_t> digits(std::string_view text,
   }
   return value;
 }
-
-}  // namespace
 
 std::string upper_ascii(std::string_view word) {
   std::string result(word);
@@ -34,9 +29,10 @@ std::optional<std::uint64_t> parse_msf(std::string_view text) {
   const std::size_t second =
       first == std::string_view::npos ? first : text.find(':', first + 1);
   if (second == std::string_view::npos) return std::nullopt;
-  const auto minutes = digits(text.substr(0, first), 5);
-  const auto seconds = digits(text.substr(first + 1, second - first - 1), 2);
-  const auto frames = digits(text.substr(second + 1), 2);
+  const auto minutes = parse_digits(text.substr(0, first), 5);
+  const auto seconds =
+      parse_digits(text.substr(first + 1, second - first - 1), 2);
+  const auto frames = parse_digits(text.substr(second + 1), 2);
   if (!minutes || !seconds || !frames || *seconds >= seconds_per_minute ||
       *frames >= sectors_per_second) {
     return std::nullopt;

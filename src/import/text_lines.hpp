@@ -39,6 +39,10 @@ std::string two_digits(std::uint64_t number);
 // regard to case.
 std::string upper_ascii(std::string_view word);
 
+// A number of one to max_digits decimal digits, nothing else.
+std::optional<std::uint64_t> parse_digits(std::string_view text,
+                                          std::size_t max_digits);
+
 // mm:ss:ff as sectors (75 a second): minutes of one to five digits,
 // seconds below 60 and frames below 75 of one or two; nothing else.
 std::optional<std::uint64_t> parse_msf(std::string_view text);

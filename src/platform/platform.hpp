@@ -270,6 +270,18 @@ void unmap_file(MappedFile& file);
 // This machine's name as the system gives it; "" when it gives none.
 std::string host_name();
 
+// The date and time now by this machine's clock, in its time zone: what a
+// file written now is dated in a zip.
+struct LocalTime {
+  int year = 1980;
+  int month = 1;  // 1 ... 12
+  int day = 1;    // 1 ... 31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+LocalTime local_time_now();
+
 // The id of this process.
 std::uint64_t process_id();
 
@@ -299,5 +311,12 @@ OpenFile open_file_for_appending(const NativeString& path,
 
 // Processors this machine offers the program; at least 1.
 unsigned processor_count();
+
+// --- What glyphreel-import needs besides to read rips: reads that start at
+// a place in a file.
+
+// Moves the place the next read_from_file starts at to `offset` bytes from
+// the file's start.
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step);
 
 }  // namespace glyphreel::platform

@@ -651,6 +651,14 @@ std::string host_name() {
   return name.data();
 }
 
+LocalTime local_time_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) return {};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 std::uint64_t process_id() { return static_cast<std::uint64_t>(::getpid()); }
 
 bool process_is_running(std::uint64_t id) {
@@ -703,6 +711,14 @@ unsigned processor_count() {
   }
   const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
   return online > 0 ? static_cast<unsigned>(online) : 1U;
+}
+
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+      ::lseek(static_cast<int>(file.handle), static_cast<off_t>(offset),
+              SEEK_SET) < 0) {
+    fail(step);
+  }
 }
 
 }  // namespace glyphreel::platform

@@ -854,6 +854,12 @@ std::string host_name() {
   return utf8_from_wide(name, length);
 }
 
+LocalTime local_time_now() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 std::uint64_t process_id() { return ::GetCurrentProcessId(); }
 
 bool process_is_running(std::uint64_t id) {
@@ -923,6 +929,19 @@ unsigned processor_count() {
   SYSTEM_INFO info{};
   ::GetSystemInfo(&info);
   return std::max<unsigned>(info.dwNumberOfProcessors, 1);
+}
+
+void seek_file(OpenFile& file, std::uint64_t offset, std::string_view step) {
+  LARGE_INTEGER distance{};
+  if (offset >
+      static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) {
+    fail(step, ERROR_NEGATIVE_SEEK);
+  }
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  if (!::SetFilePointerEx(handle_of(file.handle), distance, nullptr,
+                          FILE_BEGIN)) {
+    fail(step);
+  }
 }
 
 }  // namespace glyphreel::platform

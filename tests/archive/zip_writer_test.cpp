@@ -73,5 +73,14 @@ TEST(ZipWriter, WritesMembersThatReadBack) {
             "a zip member's name is longer than 65,535 bytes");
 }
 
+TEST(ZipWriter, DatesMembersAsMsDosDoes) {
+  EXPECT_EQ(dos_date_time(2024, 5, 17, 12, 34, 56), dos_time);
+  // The first and the last day it can hold stand for the days beyond.
+  EXPECT_EQ(dos_date_time(1980, 1, 1, 0, 0, 1), (1u << 5 | 1) << 16);
+  EXPECT_EQ(dos_date_time(1970, 6, 1, 12, 0, 0), (1u << 5 | 1) << 16);
+  EXPECT_EQ(dos_date_time(2200, 1, 1, 0, 0, 0),
+            (127u << 9 | 12 << 5 | 31) << 16 | (23u << 11 | 59 << 5 | 29));
+}
+
 }  // namespace
 }  // namespace glyphreel

@@ -26,13 +26,18 @@ from harness import (FAKES, HERE, LEAD_OUT, PACK_SIZE, PACKS_PER_SECTOR,
 FAKE_DECODER = FAKES / "fake_decoder.py"
 
 IMPORT_USAGE = (
-    "usage: glyphreel-import cue SHEET.cue SUBCHANNEL OUTDIR "
-    "[--form interleaved|packed|cooked] [--sub-start LBA] "
+    "usage: glyphreel-import cue SHEET.cue [SUBCHANNEL] OUTDIR "
+    "[--form interleaved|packed|cooked] [--sub-start LBA|auto] "
+    "[--uncorrectable keep|blank] [--json]\n"
+    "       glyphreel-import cdrdao DISC.toc OUTDIR "
     "[--uncorrectable keep|blank] [--json]\n"
     "       glyphreel-import clonecd IMAGE.ccd OUTDIR "
     "[--uncorrectable keep|blank] [--json]\n"
     "       glyphreel-import songs OUTDIR SONG.cdg AUDIO "
     "[SONG.cdg AUDIO ...] [--ffmpeg PATH]\n"
+    "       glyphreel-import check SHEET.cue [SUBCHANNEL] "
+    "[--form interleaved|packed|cooked] [--sub-start LBA|auto] [--json]\n"
+    "       glyphreel-import check DISC.toc|IMAGE.ccd [--json]\n"
     "       glyphreel-import check DISC.cdg [DISC.toc] [--json]\n")
 
 OUTPUTS = ("disc.img", "disc.cdg", "disc.toc")
@@ -171,6 +176,45 @@ def raw_subchannel(cooked, first_lba=0, form="interleaved", seed=1,
     assert form == "packed"
     return b"".join(pack_sector(frames[i:i + SECTOR_SUBCODE])
                     for i in range(0, len(frames), SECTOR_SUBCODE))
+
+
+# --- The Q subchannel ----------------------------------------------------------
+
+def q_crc(data):
+    """CRC-16 over bytes 0-9 of a Q frame: x^16 + x^12 + x^5 + 1, most
+    significant bit first, from a zero register, stored inverted."""
+    crc = 0
+    for byte in data:
+        for bit in range(7, -1, -1):
+            feedback = ((crc >> 15) & 1) ^ ((byte >> bit) & 1)
+            crc = (crc << 1) & 0xFFFF
+            if feedback:
+                crc ^= 0x1021
+    return crc ^ 0xFFFF
+
+
+def bcd(value):
+    return (value // 10) << 4 | value % 10
+
+
+def q_frame(lba, track=1):
+    """An ADR-1 position frame of disc sector `lba`; None for lba None: a
+    lead-in frame (track 0), which gives no position."""
+    if lba is None:
+        body = bytes([0x01, 0x00, 0x01, 0, 0x10, 0x20, 0, 0, 0x02, 0])
+    else:
+        frames = lba + 150
+        msf = [bcd(frames // 4500), bcd(frames // 75 % 60), bcd(frames % 75)]
+        body = bytes([0x01, bcd(track), 0x01] + msf + [0] + msf)
+    crc = q_crc(body)
+    return body + bytes([crc >> 8, crc & 0xFF])
+
+
+def with_q(record, q):
+    """An interleaved record whose bit 6 carries the 96 bits of q, most
+    significant first; its other bits as they were."""
+    return bytes((b & ~0x40) | (0x40 if q[i // 8] >> (7 - i % 8) & 1 else 0)
+                 for i, b in enumerate(record))
 
 
 # --- Disc content ------------------------------------------------------------

@@ -148,8 +148,9 @@ class CueRefusalTest(RipTestCase):
             ("disc.cue", truncated, (), "disc.cue line 14: the sheet ends "
                                         "before TRACK 04 has an INDEX 01"),
             ("disc.cue", SHEET.replace("    INDEX 00", "    PREGAP 00:00:02"
-                                       "\r\n    INDEX 00"), (),
-             "line 9: PREGAP is not supported"),
+                                       "\r\n    INDEX 00", 1) +
+             "    PREGAP 00:00:01\r\n", (),
+             "line 17: PREGAP after an INDEX of TRACK 04"),
             ("Track 03 b.bin", None, (),
              "Track 03 b.bin: No such file or directory (os error 2)"),
             ("Track 02.bin", b"\0" * (30 * SECTOR_AUDIO + 1), (),
@@ -158,10 +159,10 @@ class CueRefusalTest(RipTestCase):
             ("disc.sub", None, (), "No such file or directory (os error 2)"),
             ("disc.sub", sub[:-SECTOR_SUBCODE], (),
              "is too short: it holds 74 records from sector 0, and the "
-             "image's 75 sectors need 75"),
+             "files' 75 sectors need 75"),
             ("disc.sub", sub, ("--sub-start", "-1"),
              "is too short: it holds 75 records from sector -1, and the "
-             "image's 75 sectors need 76"),
+             "files' 75 sectors need 76"),
             ("disc.sub", sub + b"\0" * 5, (),
              f"is not a whole number of 96-byte records ({len(sub) + 5} "
              "bytes)"),
@@ -365,6 +366,18 @@ class CloneCdTest(ImportTestCase):
         self.assert_imported(self.run_import(
             ["clonecd", self.tmp / "Vol. 2.ccd", self.tmp / "out"]))
         self.assert_dumps(self.tmp / "out", image, cooked, [0, 40])
+
+    def test_names_in_another_case_are_found(self):
+        # A set written on a system that does not tell cases apart.
+        image = self.write_set("GAME", ([(0, False), (12, False)], 20))
+        cooked = graphics_disc(20, seed=9)
+        (self.tmp / "GAME.ccd").rename(self.tmp / "GAME.CCD")
+        (self.tmp / "GAME.img").rename(self.tmp / "game.IMG")
+        (self.tmp / "Game.Sub").write_bytes(
+            raw_subchannel(cooked, form="packed"))
+        self.assert_imported(self.run_import(
+            ["clonecd", self.tmp / "GAME.CCD", self.tmp / "out"]))
+        self.assert_dumps(self.tmp / "out", image, cooked, [0, 12])
 
     def test_a_sub_file_that_does_not_match_the_image_is_refused(self):
         self.write_set("disc", ([(0, False)], 10))

@@ -29,7 +29,10 @@ SEVEN_ZIP = shutil.which("7z")
 
 USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
          "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
-         "[--ffmpeg PATH]\n")
+         "[--ffmpeg PATH]\n"
+         "       glyphreel-library songs DISC_DIR OUTDIR "
+         "[--audio mp3|flac|wav] [--folders] [--names SHEET] "
+         "[--tracks FIRST-LAST] [--ffmpeg PATH]\n")
 
 SAMPLES_PER_FRAME = 735  # 44100 Hz at 60 frames a second
 

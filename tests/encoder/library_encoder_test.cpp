@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encoder/library_settings.hpp"
+#include "encoder/literal_path.hpp"
 
 namespace glyphreel {
 namespace {
@@ -134,6 +135,40 @@ TEST(LibraryEncoder, TheAudioLengthIsCountedFromDecodedSamples) {
             (std::vector<std::string>{"-nostdin", "-v", "error", "-i", "/a.ogg",
                                       "-map", "0:a:0", "-ac", "1", "-ar",
                                       "44100", "-f", "s16le", "-"}));
+}
+
+TEST(LibraryEncoder, ASongsAudioIsEncodedFromTheTracksSamples) {
+  const std::vector<std::string> samples = {"-f",  "s16le", "-ar", "44100",
+                                            "-ac", "2",     "-i",  "-"};
+  const struct {
+    SongAudio audio;
+    const char* word;
+    std::vector<std::string> codec;
+  } cases[] = {
+      {SongAudio::Mp3, "mp3", {"-c:a", "libmp3lame", "-q:a", "0"}},
+      {SongAudio::Flac, "flac", {"-c:a", "flac"}},
+      {SongAudio::Wav, "wav", {"-c:a", "pcm_s16le"}},
+  };
+  // A relative temporary goes behind "./" (a dot and a backslash on Windows),
+  // whatever its name holds.
+  const NativeString temporary =
+      platform::native_from_ascii("file:01 - A.mp3.partial");
+  const std::string literal =
+      platform::display_path(literal_path_argument(temporary));
+  ASSERT_EQ(literal.substr(2), "file:01 - A.mp3.partial");
+  for (const auto& c : cases) {
+    std::vector<std::string> expected = samples;
+    expected.insert(expected.end(), c.codec.begin(), c.codec.end());
+    for (const char* word : {"-nostats", "-v", "error", "-y", "-f", c.word}) {
+      expected.push_back(word);
+    }
+    expected.push_back(literal);
+    EXPECT_EQ(text(song_audio_arguments(c.audio, temporary)), expected);
+    EXPECT_EQ(audio_word(c.audio), c.word);
+    EXPECT_EQ(parse_audio_word(c.word), c.audio);
+  }
+  EXPECT_FALSE(parse_audio_word("MP3"));
+  EXPECT_FALSE(parse_audio_word("ogg"));
 }
 
 TEST(LibraryEncoder, OnlyMp3AndAacAreCopied) {

@@ -20,15 +20,23 @@ TEST(CueSheet, ReadsTheSheetsRippersWrite) {
   const std::vector<Accepted> accepted = {
       // One file per track with a pregap in the second file: CRLF, a byte
       // order mark, quoted names with blanks, the ignored commands.
+      // The disc's and the tracks' names kept.
       {"\xEF\xBB\xBFREM GENRE Pop\r\nCATALOG 0000000000000\r\n"
        "PERFORMER \"Singer\"\r\nTITLE \"Album\"\r\n\r\n"
        "FILE \"Track 01.bin\" BINARY\r\n  TRACK 01 AUDIO\r\n"
        "    TITLE \"One\"\r\n    FLAGS DCP PRE\r\n    ISRC ABCDE1234567\r\n"
        "    INDEX 01 00:00:00\r\n"
        "FILE \"Track 02.bin\" BINARY\r\n  TRACK 02 AUDIO\r\n"
+       "    PERFORMER Two Words\r\n    TITLE \"Old\"\r\n    TITLE \"\"\r\n"
        "    INDEX 00 00:00:00\r\n    INDEX 01 00:02:00\r\n",
-       {{"Track 01.bin", "Track 02.bin"},
-        {{1, false, 0, 0}, {2, false, 1, 150}}},
+       {.files = {"Track 01.bin", "Track 02.bin"},
+        .tracks = {{.number = 1, .file = 0, .index_01 = 0, .title = "One"},
+                   {.number = 2,
+                    .file = 1,
+                    .index_01 = 150,
+                    .performer = "Two Words"}},
+        .title = "Album",
+        .performer = "Singer"},
        {1000, 2000},
        {{0, false}, {1150, false}}},
       // One file of three tracks, data first and last, keywords in lower
@@ -59,7 +67,7 @@ TEST(CueSheet, ReadsTheSheetsRippersWrite) {
   for (const Accepted& a : accepted) {
     const CueSheet sheet = parse_cue_sheet(a.text, "disc.cue");
     EXPECT_EQ(sheet, a.sheet) << a.text;
-    EXPECT_EQ(cue_tracks(sheet, a.file_sectors), a.tracks) << a.text;
+    EXPECT_EQ(cue_layout(sheet, a.file_sectors).tracks, a.tracks) << a.text;
   }
 }
 
@@ -76,10 +84,23 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
   const std::string head = "FILE a.bin BINARY\nTRACK 01 AUDIO\n";
   const std::string one = head + "INDEX 01 00:00:00\n";
   const std::pair<std::string, std::string> refused[] = {
-      {head + "PREGAP 00:02:00\nINDEX 01 00:00:00\n",
-       "line 3: PREGAP is not supported: the gap is in no file"},
-      {one + "POSTGAP 00:02:00\n",
-       "line 4: POSTGAP is not supported: the gap is in no file"},
+      {head + "PREGAP 00:02:00\nPREGAP 00:01:00\n",
+       "line 4: a second PREGAP in TRACK 01"},
+      {one + "PREGAP 00:02:00\n",
+       "line 4: PREGAP after an INDEX of TRACK 01: the gap comes before the "
+       "track's indices"},
+      {head + "POSTGAP 00:02:00\n",
+       "line 3: POSTGAP before the INDEX 01 of TRACK 01: the gap comes after "
+       "the track's indices"},
+      {one + "POSTGAP 00:02:00\nINDEX 02 00:01:00\n",
+       "line 5: INDEX after the track's POSTGAP: the gap ends it"},
+      {one + "POSTGAP 2\n",
+       "line 4: time 2 is not mm:ss:ff (seconds below 60, frames below 75)"},
+      {"FILE a.bin BINARY\nPREGAP 00:02:00\n",
+       "line 2: PREGAP before any TRACK"},
+      {one + "TRACK 02 CDG\n",
+       "line 4: TRACK 02 CDG follows tracks that are not CDG: a sheet's tracks "
+       "are all CDG (2448-byte sectors with their subchannel) or none"},
       {one + "ARRANGER \"Someone\"\n", "line 4: unknown command ARRANGER"},
       {"TRACK 01 AUDIO\n", "line 1: TRACK before any FILE"},
       {"FILE a.bin BINARY\nINDEX 01 00:00:00\n",
@@ -93,8 +114,8 @@ TEST(CueSheet, RefusesWhatItCannotHonourNamingTheLine) {
        "line 1: FILE type WAVE is not supported: only a BINARY file holds raw "
        "2352-byte sectors"},
       {"FILE a.bin BINARY\nTRACK 01 MODE1/2048\n",
-       "line 2: TRACK mode MODE1/2048 is not supported: only AUDIO, MODE1/2352 "
-       "and MODE2/2352 tracks are raw 2352-byte sectors"},
+       "line 2: TRACK mode MODE1/2048 is not supported: only AUDIO, CDG, "
+       "MODE1/2352 and MODE2/2352 tracks are raw sectors"},
       {"FILE a.bin BINARY\nTRACK 1 AUDIO extra\n",
        "line 2: TRACK takes a number and a mode"},
       {"FILE a.bin BINARY\nTRACK 100 AUDIO\n",
@@ -160,15 +181,68 @@ TEST(CueSheet, RefusesATrackThatStartsPastItsFile) {
       "FILE a.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
       "FILE b.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:20\n",
       "disc.cue");
-  EXPECT_EQ(cue_tracks(sheet, std::vector<std::uint64_t>{5, 21}),
+  EXPECT_EQ(cue_layout(sheet, std::vector<std::uint64_t>{5, 21}).tracks,
             (std::vector<TocTrack>{{0, false}, {25, false}}));
   try {
-    cue_tracks(sheet, std::vector<std::uint64_t>{5, 20});
+    cue_layout(sheet, std::vector<std::uint64_t>{5, 20});
     ADD_FAILURE() << "no refusal";
   } catch (const FatalError& error) {
     EXPECT_EQ(error.report(),
               "track 2 starts at sector 20 of \"b.bin\", which holds only 20 "
               "sectors");
+  }
+}
+
+// Gaps in no file lie on the disc between the files' sectors: the table of
+// contents counts them, the runs leave them to zero audio and idle packs.
+TEST(CueSheet, LaysGapsInNoFileBetweenTheFilesSectors) {
+  struct Case {
+    std::string text;
+    std::vector<std::uint64_t> file_sectors;
+    CueLayout layout;
+  };
+  constexpr std::size_t bin = 2352;
+  const auto file = [](std::uint64_t lba, std::uint64_t sectors, std::size_t f,
+                       std::uint64_t first, std::size_t size,
+                       bool cdg = false) {
+    return DiscRun{.first_lba = lba,
+                   .sectors = sectors,
+                   .file = f,
+                   .offset = first * size,
+                   .block_size = size,
+                   .subchannel = cdg};
+  };
+  const auto gap = [](std::uint64_t lba, std::uint64_t sectors,
+                      std::size_t size) {
+    return DiscRun{.first_lba = lba, .sectors = sectors, .block_size = size};
+  };
+  const std::vector<Case> cases = {
+      // A first-track pregap in no file, as toc2cue writes it; a postgap
+      // and the next track's pregap in the middle of one file, before its
+      // INDEX 00; a last postgap after the file.
+      {"FILE a.bin BINARY\nTRACK 01 AUDIO\nPREGAP 00:02:00\n"
+       "INDEX 01 00:00:00\nPOSTGAP 00:00:10\nTRACK 02 AUDIO\n"
+       "PREGAP 00:00:05\nINDEX 00 00:00:50\nINDEX 01 00:00:60\n"
+       "POSTGAP 00:00:03\n",
+       {100},
+       {{{150, false}, {225, false}},
+        268,
+        {gap(0, 150, bin), file(150, 50, 0, 0, bin), gap(200, 15, bin),
+         file(215, 50, 0, 50, bin), gap(265, 3, bin)}}},
+      // A postgap that ends the first file, a pregap that starts the next:
+      // one gap; CDG tracks of 2448-byte sectors with their subchannel.
+      {"FILE a.bin BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n"
+       "POSTGAP 00:00:02\nFILE b.bin BINARY\nTRACK 02 CDG\n"
+       "PREGAP 00:00:04\nINDEX 01 00:00:00\n",
+       {30, 20},
+       {{{0, false}, {36, false}},
+        56,
+        {file(0, 30, 0, 0, 2448, true), gap(30, 6, 2448),
+         file(36, 20, 1, 0, 2448, true)}}},
+  };
+  for (const Case& c : cases) {
+    const CueSheet sheet = parse_cue_sheet(c.text, "disc.cue");
+    EXPECT_EQ(cue_layout(sheet, c.file_sectors), c.layout) << c.text;
   }
 }
 

@@ -15,6 +15,9 @@
 // FAKE_ENCODER_PER_OUTPUT=1   records into a folder of FAKE_ENCODER_DIR named
 //                             after the file name of the last argument, so
 //                             that encoders running at once keep apart
+// FAKE_ENCODER_WRITE_OUTPUT=1 also writes its standard input to the file
+//                             named by the last argument, as an encoder of
+//                             samples that keeps them as they are
 // FAKE_ENCODER_EXIT_EARLY=1   exit with status 0 at once, reading nothing
 // FAKE_ENCODER_EXIT_CODE=N    read everything, then exit with status N
 // FAKE_ENCODER_READ_BYTES=N   read N bytes, close standard input and wait,
@@ -210,6 +213,9 @@ int wmain(int argc, wchar_t** argv) {
                limit.empty() ? std::numeric_limits<std::size_t>::max()
                              : std::stoull(limit));
   CloseHandle(copy);
+  if (environment(L"FAKE_ENCODER_WRITE_OUTPUT") == L"1") {
+    CopyFileW((folder + L"\\stdin.bin").c_str(), argv[argc - 1], FALSE);
+  }
   if (!kill_after.empty()) TerminateProcess(GetCurrentProcess(), 9);
   if (!read_bytes.empty()) {
     CloseHandle(GetStdHandle(STD_INPUT_HANDLE));

@@ -93,6 +93,33 @@ class WindowsImport(test_windows.ScratchFolders):
         (original / "disc.toc").write_bytes((out / "disc.toc").read_bytes())
         self.assertEqual(self.frames(out, 2), self.frames(original, 2))
 
+    def test_a_cdrdao_rip_of_blocks_with_their_subchannel(self):
+        # Big-endian audio and raw subchannel in 2448-byte blocks, after a
+        # block that the TOC file's byte offset skips.
+        cooked = graphics_disc(20, seed=5)
+        image = audio_bytes(20, seed=6)
+        raw = raw_subchannel(cooked)
+        blocks = bytearray(2448)
+        for s in range(20):
+            audio = image[s * SECTOR:(s + 1) * SECTOR]
+            blocks += bytes(b for i in range(0, SECTOR, 2)
+                            for b in (audio[i + 1], audio[i]))
+            blocks += raw[s * 96:(s + 1) * 96]
+        (self.folder / "Rip é.bin").write_bytes(blocks)
+        (self.folder / "rip.toc").write_text(
+            'CD_DA\nTRACK AUDIO RW_RAW\nFILE "Rip é.bin" #2448 0 00:00:08\n'
+            'TRACK AUDIO RW_RAW\nFILE "Rip é.bin" #2448 00:00:08 0\n',
+            encoding="utf-8")
+        out = self.folder / "out"
+        result = self.run_exe(IMPORTER, ["cdrdao", self.folder / "rip.toc",
+                                         out, "--json"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(json.loads(result.stdout)["totals"]["packs"], 80)
+        self.assertEqual((out / "disc.img").read_bytes(), image)
+        self.assertEqual((out / "disc.cdg").read_bytes(), cooked)
+        self.assertEqual((out / "disc.toc").read_bytes(),
+                         test_windows.table_of_contents([0, 8], 20))
+
     def test_songs_through_the_decoder_found_on_the_path(self):
         (self.folder / "a.cdg").write_bytes(graphics_disc(3, seed=1))
         (self.folder / "a.pcm").write_bytes(audio_bytes(5, seed=2)[:11000])

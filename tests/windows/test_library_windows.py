@@ -1,7 +1,8 @@
 """End-to-end runs of glyphreel-library.exe under Wine: songs in folders and
 a zip converted two at a time through the stand-in encoder, which also stands in for the
 decoder that measures the audio; the frames equal glyphreel.exe's; a failed
-encoder leaves nothing behind; the command line.
+encoder leaves nothing behind; a disc cut into named song zips; the command
+line.
 
 Environment:
   GLYPHREEL_LIBRARY_EXE, GLYPHREEL_EXE   the programs to test
@@ -29,7 +30,10 @@ FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
 FRAME_BYTES = 312 * 216 * 3
 USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
          "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
-         "[--ffmpeg PATH]\n")
+         "[--ffmpeg PATH]\n"
+         "       glyphreel-library songs DISC_DIR OUTDIR "
+         "[--audio mp3|flac|wav] [--folders] [--names SHEET] "
+         "[--tracks FIRST-LAST] [--ffmpeg PATH]\n")
 
 
 @unittest.skipUnless(LIBRARY.is_file() and GLYPHREEL.is_file() and
@@ -126,6 +130,60 @@ class WindowsLibrary(test_windows.ScratchFolders):
         self.assertIn("failed Song: ffmpeg failed (exit status 3): fake "
                       "encoder: read ", result.stderr.decode("utf-8"))
         self.assertEqual(list(out.iterdir()), [])
+
+    def test_a_disc_becomes_named_song_zips(self):
+        # Track 1 carries graphics, track 2 only idle packs.
+        graphics = graphics_disc(4, seed=4)
+        subcode = graphics + bytes(2 * 96)
+        audio = (bytes(range(256)) * 56)[:6 * 2352]
+        disc = self.folder / "disque é"
+        disc.mkdir()
+        (disc / "disc.img").write_bytes(audio)
+        (disc / "disc.cdg").write_bytes(subcode)
+        (disc / "disc.toc").write_bytes(
+            test_windows.table_of_contents([0, 4], 6))
+        sheet = self.folder / "disque.cue"
+        sheet.write_text('PERFORMER "Chœur"\nFILE "d.bin" BINARY\n'
+                         'TRACK 01 AUDIO\nTITLE "Première?"\n'
+                         'INDEX 01 00:00:00\nTRACK 02 AUDIO\n'
+                         'INDEX 01 00:00:04\n', encoding="utf-8")
+        packs = sum(1 for at in range(0, len(graphics), 24)
+                    if graphics[at] & 0x3F in (9, 10))
+        records = self.folder / "records"
+        records.mkdir()
+        encoder = dict(FAKE_ENCODER_DIR=self.windows_path(records),
+                       FAKE_ENCODER_PER_OUTPUT="1",
+                       FAKE_ENCODER_WRITE_OUTPUT="1")
+        out = self.folder / "chansons"
+        result = self.run_exe(LIBRARY, [
+            "songs", disc, out, "--names", sheet, "--ffmpeg", self.ffmpeg],
+            **encoder)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        # The fake encoder's own line on standard output is passed over.
+        self.assertEqual(
+            [line for line in result.stdout.decode("utf-8").splitlines()
+             if "\t" in line],
+            [f"01\t01 - Chœur - Première_\t0.05 s\t{packs} graphics packs"
+             "\twritten",
+             "02\tTrack 02\t0.03 s\t0 graphics packs\tskipped: no "
+             "graphics"])
+        name = "01 - Chœur - Première_"
+        self.assertEqual([p.name for p in out.iterdir()], [f"{name}.zip"])
+        with zipfile.ZipFile(out / f"{name}.zip") as song:
+            self.assertEqual(song.namelist(), [f"{name}.cdg", f"{name}.mp3"])
+            self.assertEqual(song.read(f"{name}.cdg"), graphics)
+            self.assertEqual(song.read(f"{name}.mp3"), audio[:4 * 2352])
+        # An encoder that fails leaves no file of its song, and a run that
+        # wrote no song not even its folder.
+        failed = self.folder / "rien"
+        result = self.run_exe(LIBRARY, [
+            "songs", disc, failed, "--folders", "--ffmpeg", self.ffmpeg],
+            FAKE_ENCODER_EXIT_CODE="3", **encoder)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("\tfailed: ffmpeg failed (exit status 3): fake encoder: "
+                      f"read {4 * 2352} bytes\n",
+                      result.stdout.decode("utf-8"))
+        self.assertFalse(failed.exists())
 
     def test_the_command_line(self):
         result = self.run_exe(LIBRARY, ["videos", "only-a-source"])

@@ -3,6 +3,8 @@
 // child whose output we read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -86,6 +88,11 @@ TEST_F(Win32ImportTest, FilesInPiecesAndFailuresWithTheirCodes) {
   EXPECT_EQ(read_from_file(in, into.first(12345), "read"), 12345u);
   EXPECT_EQ(read_from_file(in, into.subspan(12345), "read"),
             bytes.size() - 12345);
+  // Back to a place in the file, as the runs of a rip start.
+  seek_file(in, 1000001, "seek");
+  std::array<std::uint8_t, 3> three{};
+  EXPECT_EQ(read_from_file(in, three, "read"), 3u);
+  EXPECT_TRUE(std::equal(three.begin(), three.end(), bytes.begin() + 1000001));
   close_file(in, "");
   back.resize(bytes.size());
   EXPECT_EQ(back, bytes);

@@ -1,20 +1,17 @@
-// The three dumps an import writes into its output folder, and the list of
-// what one run created, so that a failed or stopped run can take it all
-// away again. The dumps are written under temporary names and take their
-// own only when all three are complete.
+// The three dumps an import writes into its output folder, through the
+// outputs of a run: written under temporary names, they take their own only
+// when all three are complete, and a failed or stopped run takes away all
+// it made.
 #pragma once
 
-#include <cstdint>
-#include <deque>
+#include <array>
 #include <span>
+#include <string>
 #include <string_view>
-#include <vector>
 
-#include "platform/platform.hpp"
+#include "main/run_outputs.hpp"
 
 namespace glyphreel {
-
-using platform::NativeString;
 
 inline constexpr std::string_view image_file_name = "disc.img";
 inline constexpr std::string_view subcode_file_name = "disc.cdg";
@@ -37,13 +34,19 @@ class ImportOutputs {
   // Creates the temporary of a dump in the folder (never over anything, nor
   // through a link) and remembers it. The reference stays valid for the
   // run.
-  platform::OpenFile& create(std::string_view name);
+  platform::OpenFile& create(std::string_view name) {
+    return outputs_.create(name);
+  }
 
   // Creates a dump's temporary, writes all bytes, closes it.
-  void write(std::string_view name, std::span<const std::uint8_t> bytes);
+  void write(std::string_view name, std::span<const std::uint8_t> bytes) {
+    outputs_.write(name, bytes);
+  }
 
   // Closes a file made by create(), reporting a deferred write error.
-  void close(platform::OpenFile& file, std::string_view name) const;
+  void close(platform::OpenFile& file, std::string_view name) const {
+    outputs_.close(file, name);
+  }
 
   // Once every dump is written and closed: gives each its own name, after
   // checking again that nothing has come to stand there. From then on what
@@ -56,28 +59,16 @@ class ImportOutputs {
   void remove_all();
 
   // "<folder>/<name>" as the reports show it.
-  std::string display(std::string_view name) const;
+  std::string display(std::string_view name) const {
+    return outputs_.display(name);
+  }
 
   // The folder as the reports show it.
-  std::string display_folder() const;
+  std::string display_folder() const { return outputs_.display_folder(); }
 
  private:
-  struct Created {
-    NativeString path;
-    platform::OpenFile file;  // open while being written; -1 for folders
-    bool folder = false;
-    std::string_view name;  // a dump's own name; empty for folders
-  };
-
-  NativeString path_of(std::string_view name) const;
-  NativeString temporary_of(std::string_view name) const;
-
-  // Hands the list of what was created to the handler of stops; with the
-  // dumps' own names too while they are renamed.
-  void update_stop_removals(bool with_own_names = false) const;
-
-  NativeString folder_;
-  std::deque<Created> created_;  // in the order made; deque keeps references
+  RunOutputs outputs_;
+  std::array<std::string, 3> names_;
 };
 
 // Writes "glyphreel-import: warning: <text>" to standard error.

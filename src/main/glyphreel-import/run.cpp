@@ -13,10 +13,6 @@ namespace glyphreel {
 
 namespace {
 
-// No cue sheet or control file comes near this; a larger file is something
-// else (a BIN named by mistake) and is not read into memory.
-constexpr std::uint64_t largest_text_file = 1 << 20;
-
 // The one reporting point: what the run made goes, then the reason.
 int report_failure(const FatalError& error, ImportOutputs& outputs) {
   end_open_progress_line();
@@ -26,22 +22,6 @@ int report_failure(const FatalError& error, ImportOutputs& outputs) {
 }
 
 }  // namespace
-
-std::string read_text_file(const NativeString& path, std::string_view what) {
-  const auto refuse_past_limit = [&](std::uint64_t length) {
-    if (length > largest_text_file) {
-      throw FatalError(std::string(what) + " is " + std::to_string(length) +
-                       " bytes, more than a text file of its kind can be");
-    }
-  };
-  refuse_past_limit(platform::file_size(path, what));
-  // A file without a size (a pipe, a device) is read no further than one
-  // byte past the limit.
-  const platform::FileHead head = platform::read_file_head(
-      path, largest_text_file + 1, "read " + std::string(what));
-  refuse_past_limit(head.length);
-  return std::string(head.bytes.begin(), head.bytes.end());
-}
 
 std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
                           std::size_t unit, std::string_view word) {
@@ -53,9 +33,10 @@ std::uint64_t whole_units(std::uint64_t bytes, std::string_view name,
   return bytes / unit;
 }
 
-void print_report(const DamageReport& report, bool json) {
+void print_report(const DamageReport& report, bool json,
+                  const std::optional<QReport>& q) {
   platform::write_standard_output(
-      json ? report_json(report) : report_text(report), "write report");
+      json ? report_json(report, q) : report_text(report, q), "write report");
 }
 
 void check_dump(const CheckArguments& arguments) {
@@ -105,6 +86,7 @@ int run_import(std::span<const NativeString> argv) {
         }
       },
       request));
+  std::optional<std::string> wrong_usage;
   try {
     std::visit(
         [&](const auto& arguments) {
@@ -115,7 +97,9 @@ int run_import(std::span<const NativeString> argv) {
             platform::write_standard_output(import_version_line() + "\n",
                                             "write version");
           } else if constexpr (std::is_same_v<Arguments, CueArguments>) {
-            import_cue(arguments, outputs);
+            wrong_usage = import_cue(arguments, outputs);
+          } else if constexpr (std::is_same_v<Arguments, CdrdaoArguments>) {
+            import_cdrdao(arguments, outputs);
           } else if constexpr (std::is_same_v<Arguments, CloneCdArguments>) {
             import_clonecd(arguments, outputs);
           } else if constexpr (std::is_same_v<Arguments, SongsArguments>) {
@@ -125,13 +109,18 @@ int run_import(std::span<const NativeString> argv) {
           }
         },
         request);
-    return exit_success;
   } catch (const FatalError& error) {
     return report_failure(error, outputs);
   } catch (const std::bad_alloc&) {
     // Buffers of a disc's size that could not be had are freed by now.
     return report_failure(FatalError("out of memory"), outputs);
   }
+  if (wrong_usage) {
+    platform::write_standard_error("glyphreel-import: " + *wrong_usage + "\n" +
+                                   std::string(import_usage_text));
+    return exit_import_usage;
+  }
+  return exit_success;
 }
 
 }  // namespace glyphreel

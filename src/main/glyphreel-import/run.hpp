@@ -2,13 +2,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "import/report.hpp"
 #include "main/glyphreel-import/command_line.hpp"
 #include "main/glyphreel-import/outputs.hpp"
+#include "main/input_files.hpp"
 #include "subchannel/damage.hpp"
 
 namespace glyphreel {
@@ -21,20 +24,25 @@ int run_import(std::span<const NativeString> argv);
 
 // The commands. Each checks all of its inputs before it writes the first
 // byte; each failure is a FatalError, and every file and folder created is
-// in `outputs` for the clean-up.
-void import_cue(const CueArguments& arguments, ImportOutputs& outputs);
+// in `outputs` for the clean-up. A rip command with options.check set
+// writes nothing and prints the report it would have.
+//
+// import_cue returns why the command line does not fit the sheet, which
+// is then a usage error: a SUBCHANNEL file given for CDG tracks, whose
+// sectors carry theirs, or none given for other tracks.
+std::optional<std::string> import_cue(const CueArguments& arguments,
+                                      ImportOutputs& outputs);
+void import_cdrdao(const CdrdaoArguments& arguments, ImportOutputs& outputs);
 void import_clonecd(const CloneCdArguments& arguments, ImportOutputs& outputs);
 void import_songs(const SongsArguments& arguments, ImportOutputs& outputs);
 void check_dump(const CheckArguments& arguments);
 
 // --- Steps the commands share.
 
-// A small text file (a cue sheet, a control file) read whole; larger files
-// than any such text are refused before they are read.
-std::string read_text_file(const NativeString& path, std::string_view what);
-
-// The report, as a table or as JSON, on standard output.
-void print_report(const DamageReport& report, bool json);
+// The report, as a table or as JSON, on standard output; with what the Q
+// subchannel said for a rip.
+void print_report(const DamageReport& report, bool json,
+                  const std::optional<QReport>& q = std::nullopt);
 
 // How many whole `unit`-byte sectors or records (`word`) a file of `bytes`
 // holds; a length with a partial one left over is refused, naming the file.

@@ -16,6 +16,10 @@ constexpr OptionKind shard_option{"--shard", true};
 constexpr OptionKind results_option{"--results", true};
 constexpr OptionKind list_option{"--list", false};
 constexpr OptionKind ffmpeg_option{"--ffmpeg", true};
+constexpr OptionKind audio_option{"--audio", true};
+constexpr OptionKind folders_option{"--folders", false};
+constexpr OptionKind names_option{"--names", true};
+constexpr OptionKind tracks_option{"--tracks", true};
 
 // A whole number from `smallest` to `largest`, digits only.
 std::optional<unsigned> number_option(const ScannedOptions& scanned,
@@ -30,6 +34,12 @@ std::optional<unsigned> number_option(const ScannedOptions& scanned,
     return std::nullopt;
   }
   return static_cast<unsigned>(parsed.value);
+}
+
+// --ffmpeg PATH, or "ffmpeg" from PATH.
+NativeString ffmpeg_path(const ScannedOptions& scanned) {
+  return scanned.has(ffmpeg_option) ? scanned.options.at(ffmpeg_option.name)
+                                    : platform::native_from_ascii("ffmpeg");
 }
 
 LibraryRequest parse_videos(std::span<const NativeString> arguments) {
@@ -63,10 +73,39 @@ LibraryRequest parse_videos(std::span<const NativeString> arguments) {
     videos.results_path = scanned->options.at(results_option.name);
   }
   videos.list = scanned->has(list_option);
-  videos.ffmpeg_path = scanned->has(ffmpeg_option)
-                           ? scanned->options.at(ffmpeg_option.name)
-                           : platform::native_from_ascii("ffmpeg");
+  videos.ffmpeg_path = ffmpeg_path(*scanned);
   return videos;
+}
+
+LibraryRequest parse_songs(std::span<const NativeString> arguments) {
+  const auto scanned =
+      scan_options(arguments, {audio_option, folders_option, names_option,
+                               tracks_option, ffmpeg_option});
+  if (!scanned || scanned->positionals.size() != 2 ||
+      scanned->positionals[0].empty() || scanned->positionals[1].empty()) {
+    return ShowLibraryUsage{};
+  }
+  DiscSongsArguments songs;
+  songs.disc_folder = scanned->positionals[0];
+  songs.out_folder = scanned->positionals[1];
+  if (scanned->has(audio_option)) {
+    const std::optional<std::string> word = scanned->text(audio_option);
+    const auto audio = word ? parse_audio_word(*word) : std::nullopt;
+    if (!audio) return ShowLibraryUsage{};
+    songs.audio = *audio;
+  }
+  songs.folders = scanned->has(folders_option);
+  if (scanned->has(names_option)) {
+    songs.names_path = scanned->options.at(names_option.name);
+    if (songs.names_path->empty()) return ShowLibraryUsage{};
+  }
+  if (scanned->has(tracks_option)) {
+    const std::optional<std::string> text = scanned->text(tracks_option);
+    songs.tracks = text ? parse_track_range(*text) : std::nullopt;
+    if (!songs.tracks) return ShowLibraryUsage{};
+  }
+  songs.ffmpeg_path = ffmpeg_path(*scanned);
+  return songs;
 }
 
 }  // namespace
@@ -84,6 +123,7 @@ LibraryRequest parse_library_arguments(std::span<const NativeString> argv) {
   if (command == "--help" && rest.empty()) return ShowLibraryHelp{};
   if (command == "--version" && rest.empty()) return ShowLibraryVersion{};
   if (command == "videos") return parse_videos(rest);
+  if (command == "songs") return parse_songs(rest);
   return ShowLibraryUsage{};
 }
 

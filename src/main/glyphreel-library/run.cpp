@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "base/fatal_error.hpp"
+#include "main/glyphreel-library/songs.hpp"
 #include "main/glyphreel-library/videos.hpp"
 
 namespace glyphreel {
@@ -26,6 +27,8 @@ int run_library(std::span<const NativeString> argv) {
                                             "write version");
           } else if constexpr (std::is_same_v<Arguments, VideosArguments>) {
             return run_videos(arguments);
+          } else if constexpr (std::is_same_v<Arguments, DiscSongsArguments>) {
+            return run_songs(arguments);
           }
           return exit_success;
         },

@@ -5,45 +5,15 @@
 
 #include "base/fatal_error.hpp"
 #include "library/plan.hpp"
+#include "main/glyphreel-library/ffmpeg_child.hpp"
 #include "platform/platform.hpp"
 
 namespace glyphreel {
 
 namespace {
 
-// No message of ffmpeg's is longer; a log that grows past it is read no
-// further.
-constexpr std::size_t log_read_limit = 1 << 20;
-
-// The last line ffmpeg wrote to its log, or "" when it wrote none.
-std::string last_message(const NativeString& log_path) {
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes = platform::read_file_head(log_path, log_read_limit, "").bytes;
-  } catch (const FatalError&) {
-    return {};
-  }
-  std::string text(bytes.begin(), bytes.end());
-  while (!text.empty() &&
-         (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  const std::size_t line_start = text.find_last_of("\r\n");
-  return line_start == std::string::npos ? text : text.substr(line_start + 1);
-}
-
 void remove_log(const NativeString& log_path) {
   platform::delete_file(log_path, "remove " + platform::display_path(log_path));
-}
-
-// "ffmpeg failed (exit status 1): <its last message>".
-[[noreturn]] void child_failed(std::string_view what,
-                               const platform::ExitStatus& status,
-                               const NativeString& log_path) {
-  const std::string message = last_message(log_path);
-  throw FatalError("ffmpeg " + std::string(what) + " (" +
-                   platform::describe(status) + ")" +
-                   (message.empty() ? "" : ": " + message));
 }
 
 // The encoder child as the pack loop's sink.
@@ -108,20 +78,8 @@ std::uint64_t make_song_video(const NativeString& ffmpeg_path,
   const bool extended = has_extended_graphics(graphics);
   graphics.resize(frames * packs_per_frame * pack_size, 0);
   EncoderInput encoder(child);
-  try {
-    run_pack_loop(graphics, extended, encoder);
-  } catch (...) {
-    // An encoder that stopped reading says why in its log.
-    platform::close_child_input(child);
-    const platform::ExitStatus status =
-        platform::wait_for_child(child, "wait on ffmpeg child");
-    if (!status.success()) child_failed("failed", status, log_path);
-    throw;
-  }
-  platform::close_child_input(child);
-  const platform::ExitStatus status =
-      platform::wait_for_child(child, "wait on ffmpeg child");
-  if (!status.success()) child_failed("failed", status, log_path);
+  feed_child(child, log_path,
+             [&] { run_pack_loop(graphics, extended, encoder); });
   remove_log(log_path);
   return frames;
 }

@@ -14,7 +14,6 @@ namespace glyphreel {
 struct LoadedInputs {
   std::vector<std::uint8_t> img;
   std::vector<std::uint8_t> cdg;
-  std::vector<std::uint8_t> toc;
   std::vector<TrackLbaRange> track_lba_ranges;
 };
 

@@ -15,9 +15,8 @@ ImportRequest parse(std::vector<NativeString> tail) {
 TEST(ImportCommandLine, WrongCommandLinesGiveTheUsage) {
   const std::vector<std::vector<NativeString>> wrong = {
       {},
-      {"rip"},                    // unknown command
-      {"--help", "cue"},          // --help stands alone
-      {"cue", "a.cue", "a.sub"},  // missing OUTDIR
+      {"rip"},            // unknown command
+      {"--help", "cue"},  // --help stands alone
       {"cue", "a.cue", "a.sub", "out", "extra"},
       {"cue", "a.cue", "a.sub", "out", "--form"},  // no value
       {"cue", "a.cue", "a.sub", "out", "--form", "foo"},
@@ -38,6 +37,14 @@ TEST(ImportCommandLine, WrongCommandLinesGiveTheUsage) {
       {"check"},
       {"check", "d.cdg", "d.toc", "more"},
       {"check", "d.cdg", "--uncorrectable", "blank"},
+      {"cue", "a.cue"},  // no OUTDIR
+      {"cue", "a.cue", "a.sub", "out", "--sub-start", "Auto"},
+      {"cdrdao", "d.toc"},
+      {"cdrdao", "d.toc", "out", "--sub-start", "auto"},
+      {"check", "d.cue", "d.sub", "more"},
+      {"check", "d.cue", "--uncorrectable", "blank"},
+      {"check", "d.toc", "out"},
+      {"check", "D.CCD", "--form", "packed"},
   };
   for (const auto& tail : wrong) {
     EXPECT_TRUE(std::holds_alternative<ShowUsage>(parse(tail)))
@@ -53,33 +60,44 @@ TEST(ImportCommandLine, OptionsStandAnywhereAfterTheCommand) {
   EXPECT_EQ(cue.subchannel_path, "a.sub");
   EXPECT_EQ(cue.out_folder, "out");
   EXPECT_EQ(cue.form, SubchannelForm::Packed);
-  EXPECT_EQ(cue.sub_start, -150);
-  EXPECT_EQ(cue.uncorrectable, UncorrectablePacks::Blank);
-  EXPECT_TRUE(cue.json);
+  EXPECT_EQ(cue.sub_start, (SubStart{SubStart::Kind::Given, -150}));
+  EXPECT_EQ(cue.options.uncorrectable, UncorrectablePacks::Blank);
+  EXPECT_TRUE(cue.options.json);
+  EXPECT_FALSE(cue.options.check);
 
   // The defaults; a single dash is a path, not an option.
   const auto plain = std::get<CueArguments>(parse({"cue", "-", "s", "o"}));
   EXPECT_EQ(plain.sheet_path, "-");
   EXPECT_EQ(plain.form, SubchannelForm::Interleaved);
-  EXPECT_EQ(plain.sub_start, 0);
-  EXPECT_EQ(plain.uncorrectable, UncorrectablePacks::Keep);
-  EXPECT_FALSE(plain.json);
+  EXPECT_EQ(plain.sub_start, SubStart{});
+  EXPECT_EQ(plain.options.uncorrectable, UncorrectablePacks::Keep);
+  EXPECT_FALSE(plain.options.json);
   // A start after the image's first sector is a number here; the run
   // refuses it with its own message.
   EXPECT_EQ(
       std::get<CueArguments>(parse({"cue", "c", "s", "o", "--sub-start", "+7"}))
-          .sub_start,
+          .sub_start.sector,
       7);
   EXPECT_EQ(std::get<CueArguments>(parse({"cue", "c", "s", "o", "--sub-start",
                                           "-9223372036854775808"}))
-                .sub_start,
+                .sub_start.sector,
             INT64_MIN);
+  // CDG tracks carry their subchannel: no SUBCHANNEL; auto by name.
+  const auto cdg = std::get<CueArguments>(
+      parse({"cue", "k.cue", "out", "--sub-start", "auto"}));
+  EXPECT_EQ(cdg.subchannel_path, std::nullopt);
+  EXPECT_EQ(cdg.out_folder, "out");
+  EXPECT_EQ(cdg.sub_start.kind, SubStart::Kind::Auto);
 
   const auto ccd =
       std::get<CloneCdArguments>(parse({"clonecd", "--json", "d.ccd", "o"}));
   EXPECT_EQ(ccd.ccd_path, "d.ccd");
   EXPECT_EQ(ccd.out_folder, "o");
-  EXPECT_TRUE(ccd.json);
+  EXPECT_TRUE(ccd.options.json);
+  const auto toc = std::get<CdrdaoArguments>(
+      parse({"cdrdao", "d.toc", "o", "--uncorrectable", "blank"}));
+  EXPECT_EQ(toc.toc_path, "d.toc");
+  EXPECT_EQ(toc.options.uncorrectable, UncorrectablePacks::Blank);
 }
 
 TEST(ImportCommandLine, SongsComeInPairsAndCheckTakesAnOptionalToc) {
@@ -101,6 +119,17 @@ TEST(ImportCommandLine, SongsComeInPairsAndCheckTakesAnOptionalToc) {
       std::get<CheckArguments>(parse({"check", "d.cdg", "--json", "d.toc"}));
   EXPECT_EQ(with_toc.toc_path, "d.toc");
   EXPECT_TRUE(with_toc.json);
+
+  // A rip is checked by its first argument's extension, whatever its case.
+  const auto sheet = std::get<CueArguments>(
+      parse({"check", "--sub-start", "auto", "R.CUE", "r.sub"}));
+  EXPECT_EQ(sheet.subchannel_path, "r.sub");
+  EXPECT_TRUE(sheet.out_folder.empty());
+  EXPECT_TRUE(sheet.options.check);
+  EXPECT_TRUE(
+      std::get<CdrdaoArguments>(parse({"check", "r.toc"})).options.check);
+  EXPECT_TRUE(std::get<CloneCdArguments>(parse({"check", "r.Ccd", "--json"}))
+                  .options.json);
 }
 
 TEST(ImportCommandLine, HelpAndVersion) {

@@ -15,11 +15,21 @@ LibraryRequest parse(std::vector<NativeString> tail) {
 TEST(LibraryCommandLine, WrongCommandLinesGiveTheUsage) {
   const std::vector<std::vector<NativeString>> wrong = {
       {},
-      {"songs"},                  // not this command yet
-      {"--help", "videos"},       // --help stands alone
-      {"videos", "--out", "o"},   // no SOURCE
-      {"videos", "in"},           // no --out
-      {"videos", "in", "--out"},  // --out without DIR
+      {"songs"},
+      {"songs", "disc"},                 // no OUTDIR
+      {"songs", "disc", "out", "more"},  // a third positional
+      {"songs", "", "out"},
+      {"songs", "disc", "out", "--audio", "ogg"},
+      {"songs", "disc", "out", "--audio"},
+      {"songs", "disc", "out", "--tracks", "3-2"},
+      {"songs", "disc", "out", "--tracks", "0-2"},
+      {"songs", "disc", "out", "--names", ""},
+      {"songs", "disc", "out", "--folders", "--folders"},
+      {"songs", "disc", "out", "-j", "2"},  // the other command's
+      {"--help", "videos"},                 // --help stands alone
+      {"videos", "--out", "o"},             // no SOURCE
+      {"videos", "in"},                     // no --out
+      {"videos", "in", "--out"},            // --out without DIR
       {"videos", "in", "--out", ""},
       {"videos", "in", "--out", "o", "-j", "0"},
       {"videos", "in", "--out", "o", "-j", "257"},
@@ -70,6 +80,27 @@ TEST(LibraryCommandLine, OptionsStandAnywhereAfterTheCommand) {
   EXPECT_EQ(
       std::get<VideosArguments>(parse({"videos", "in", "--out", "o"})).jobs,
       0u);
+}
+
+TEST(LibraryCommandLine, SongsTakeADiscAndAnOutputFolder) {
+  const auto songs = std::get<DiscSongsArguments>(
+      parse({"songs", "--tracks", "2-5", "disc", "--folders", "--audio", "flac",
+             "out", "--names", "d.cue", "--ffmpeg", "/opt/ffmpeg"}));
+  EXPECT_EQ(songs.disc_folder, "disc");
+  EXPECT_EQ(songs.out_folder, "out");
+  EXPECT_EQ(songs.audio, SongAudio::Flac);
+  EXPECT_TRUE(songs.folders);
+  EXPECT_EQ(songs.names_path, NativeString("d.cue"));
+  EXPECT_EQ(songs.tracks, (TrackRange{2, 5}));
+  EXPECT_EQ(songs.ffmpeg_path, "/opt/ffmpeg");
+
+  const auto plain =
+      std::get<DiscSongsArguments>(parse({"songs", "disc", "out"}));
+  EXPECT_EQ(plain.audio, SongAudio::Mp3);
+  EXPECT_FALSE(plain.folders);
+  EXPECT_FALSE(plain.names_path);
+  EXPECT_FALSE(plain.tracks);
+  EXPECT_EQ(plain.ffmpeg_path, "ffmpeg");
 }
 
 TEST(LibraryCommandLine, HelpAndVersion) {
