@@ -57,6 +57,7 @@ std::vector<NativeString> library_encoder_arguments(const LibraryVideo& video) {
   add(arguments, {"-map", "0:v:0", "-map", "1:a:0", "-map_metadata", "1", "-vf",
                   library_video_filter(video.scale, video.pad_16_9)});
   add(arguments, library_video_arguments);
+  add(arguments, {"-threads", std::to_string(video.encoder_threads)});
   if (video.copy_audio) {
     add(arguments, {"-c:a", "copy"});
   } else {

@@ -22,7 +22,8 @@ struct LibraryVideo {
   NativeString video_path;  // the temporary the encoder writes
   unsigned scale = 2;       // 1 ... 6: 312 x 216 times this
   bool pad_16_9 = false;
-  bool copy_audio = false;  // MP3 and AAC go into the MP4 as they are
+  bool copy_audio = false;       // MP3 and AAC go into the MP4 as they are
+  unsigned encoder_threads = 0;  // x264's threads; 0 lets it choose
 };
 
 inline constexpr unsigned smallest_scale = 1;
@@ -41,7 +42,8 @@ std::string library_video_filter(unsigned scale, bool pad_16_9);
 // 312 x 216 and 60 frames a second on standard input), the audio file as the
 // second input, the frames' stream and the audio's first stream mapped (an
 // MP3's cover picture is no video stream of ours), the filter, the settings
-// of library_settings.hpp, the audio copied or encoded, and the MP4 written
+// of library_settings.hpp with the encoder's thread count, the audio copied
+// or encoded, and the MP4 written
 // over the temporary that the run has created. Messages at "error" level
 // only, so that its log holds the reason for a failure.
 std::vector<NativeString> library_encoder_arguments(const LibraryVideo& video);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/library_settings.hpp"
 #include "encoder/literal_path.hpp"
 
 namespace glyphreel {
@@ -23,6 +24,7 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
     unsigned scale;
     bool pad;
     bool copy;
+    unsigned threads;
     std::string filter;
     std::vector<std::string> audio;
   };
@@ -31,17 +33,20 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
       {2,
        false,
        true,
+       1,
        "scale=624:432:flags=neighbor,format=yuv420p",
        {"-c:a", "copy"}},
-      {1, false, false, "scale=312:216:flags=neighbor,format=yuv420p", encoded},
+      {1, false, false, 0, "scale=312:216:flags=neighbor,format=yuv420p",
+       encoded},
       // 5 x 216 = 1080 rows; 16:9 of them is 1920 columns, 1560 used.
-      {5, true, false,
+      {5, true, false, 1,
        "scale=1560:1080:flags=neighbor,pad=1920:1080:180:0:black,"
        "format=yuv420p",
        encoded},
       {6,
        true,
        true,
+       0,
        "scale=1872:1296:flags=neighbor,pad=2304:1296:216:0:black,"
        "format=yuv420p",
        {"-c:a", "copy"}},
@@ -54,6 +59,7 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
     video.scale = test.scale;
     video.pad_16_9 = test.pad;
     video.copy_audio = test.copy;
+    video.encoder_threads = test.threads;
     std::vector<std::string> expected = {"-f",
                                          "rawvideo",
                                          "-pix_fmt",
@@ -82,8 +88,12 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
                                          "20",
                                          "-tune",
                                          "animation",
+                                         "-g",
+                                         "600",
                                          "-pix_fmt",
-                                         "yuv420p"};
+                                         "yuv420p",
+                                         "-threads",
+                                         std::to_string(test.threads)};
     expected.insert(expected.end(), test.audio.begin(), test.audio.end());
     for (const char* word : {"-movflags", "+faststart", "-nostats", "-v",
                              "error", "-y", "-f", "mp4", "./-"}) {
@@ -94,6 +104,29 @@ TEST(LibraryEncoder, ArgumentsFeedFramesAndTheAudioFileToOneMp4) {
     expected.back() = ".\\-";
 #endif
     EXPECT_EQ(text(library_encoder_arguments(video)), expected);
+  }
+}
+
+TEST(LibraryEncoder, SongsFillTheProcessorsWithOneEncoderThreadEach) {
+  EXPECT_EQ(default_job_count(2), 2U);
+  EXPECT_EQ(default_job_count(0), 1U);
+  struct Case {
+    unsigned processors;
+    unsigned songs_at_once;
+    unsigned threads;
+  };
+  const Case cases[] = {
+      {2, 2, 1},  // the default -j: one song and one thread per processor
+      {2, 3, 1},  //
+      {2, 1, 0},  // one song, by -j 1 or alone: x264 takes both processors
+      {8, 4, 0},  // half the processors idle otherwise
+      {1, 1, 1},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(encoder_thread_count(test.processors, test.songs_at_once),
+              test.threads)
+        << test.processors << " processors, " << test.songs_at_once
+        << " songs at once";
   }
 }
 

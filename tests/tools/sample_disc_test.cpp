@@ -321,6 +321,26 @@ TEST(SampleDiscTest, SameBytesEveryTimeAndNoDiscUnderASecond) {
   EXPECT_THROW(make_long_disc(0.5), std::invalid_argument);
 }
 
+TEST(SampleDiscTest, SongsLastAsAskedStartWithColoursAndDifferByNumber) {
+  const SampleDisc first = make_song(60, 1);
+  const SampleDisc second = make_song(60, 2);
+  for (const SampleDisc* song : {&first, &second}) {
+    // 60 s is 4500 sectors of four packs and 2352 audio bytes each.
+    EXPECT_EQ(song->cdg.size(), 4500u * 96);
+    EXPECT_EQ(song->img.size(), 4500u * 2352);
+    EXPECT_TRUE(song->toc.empty());
+    EXPECT_TRUE(pack_at(*song, 0).is(mode_graphics, op_load_colours_low));
+    std::size_t sung = 0;
+    for (std::size_t i = 0; i < song->cdg.size() / 24; ++i) {
+      if (pack_at(*song, i).is(mode_graphics, op_tile_block_xor)) ++sung;
+    }
+    EXPECT_GT(sung, 100u) << "lyrics are sung";
+  }
+  EXPECT_NE(first.cdg, second.cdg);
+  EXPECT_EQ(make_song(60, 1).cdg, first.cdg);
+  EXPECT_THROW(make_song(0.5, 1), std::invalid_argument);
+}
+
 TEST(PackWriterTest, OperandsFollowThePackLayout) {
   PackBytes packs;
   load_colours(packs, 8,

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "sample_disc/audio.hpp"
 #include "sample_disc/extended_track.hpp"
@@ -75,6 +76,21 @@ constexpr std::array<Page, 6> long_pages = {{
 constexpr std::array<const Palette*, 3> page_palettes = {
     &night_palette, &forest_palette, &wine_palette};
 
+// Appends the long disc's pages from `page` on while a whole page still
+// fits before pack `end`, the rest being left to hold the last picture.
+// Returns the page that did not fit.
+std::size_t append_pages(Timeline& t, std::size_t page, Melody& melody,
+                         const PageTiming& timing, std::uint64_t end) {
+  for (;; ++page) {
+    const Timeline next =
+        lyric_page(*page_palettes[page % page_palettes.size()],
+                   long_pages[page % long_pages.size()], melody, timing,
+                   page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
+    if (t.now() + next.now() > end) return page;
+    t.append(next);
+  }
+}
+
 // Places tracks on whole sectors and turns the timeline into the three
 // dumps.
 class DiscAssembler {
@@ -93,12 +109,20 @@ class DiscAssembler {
 
   SampleDisc finish() {
     timeline_.finish_sector();
+    return finish_packs_and_audio(build_toc(
+        track_starts_,
+        static_cast<std::uint32_t>(timeline_.now() / packs_per_sector)));
+  }
+
+  // The dumps, with `toc` as the table of contents.
+  SampleDisc finish_packs_and_audio(std::vector<std::uint8_t> toc) {
+    timeline_.finish_sector();
     const std::uint64_t sectors = timeline_.now() / packs_per_sector;
     SampleDisc disc;
     disc.cdg = timeline_.packs();
     disc.img.assign(sectors * audio_bytes_per_sector, 0);
     render_notes(timeline_.notes(), disc.img);
-    disc.toc = build_toc(track_starts_, static_cast<std::uint32_t>(sectors));
+    disc.toc = std::move(toc);
     return disc;
   }
 
@@ -159,20 +183,31 @@ SampleDisc make_long_disc(double length_seconds) {
       t.append(title_screen(*page_palettes[k % page_palettes.size()], lines,
                             seconds(3)));
     }
-    // Pages follow one another while a whole page still fits; the rest of
-    // the track holds the last picture.
-    while (true) {
-      const Timeline next =
-          lyric_page(*page_palettes[page % page_palettes.size()],
-                     long_pages[page % long_pages.size()], melody, timing,
-                     page % 2 == 0 ? PageExit::ScrollLeft : PageExit::ScrollUp);
-      if (t.now() + next.now() > track_end) break;
-      t.append(next);
-      ++page;
-    }
+    page = append_pages(t, page, melody, timing, track_end);
     t.wait_until(track_end);
   }
   return disc.finish();
+}
+
+SampleDisc make_song(double length_seconds, unsigned number) {
+  if (!(length_seconds >= 1.0)) {
+    throw std::invalid_argument("a song lasts at least one second");
+  }
+  const std::uint64_t total = seconds(length_seconds);
+  DiscAssembler disc;
+  Timeline& t = disc.timeline();
+  Melody melody;
+  const PageTiming timing;
+
+  disc.start_track();
+  const std::string title = "SONG " + std::to_string(number);
+  const std::array<std::string_view, 3> lines = {title, "GLYPHREEL",
+                                                 "SING ALONG"};
+  t.append(title_screen(title_palette, lines, std::min(total, seconds(8))));
+  // The long disc's pages, each song starting at its own.
+  append_pages(t, number, melody, timing, total);
+  t.wait_until(total);
+  return disc.finish_packs_and_audio({});
 }
 
 }  // namespace glyphreel::sample_disc

@@ -31,4 +31,11 @@ SampleDisc make_sample_disc();
 // of at most three minutes each. Throws std::invalid_argument below 1.
 SampleDisc make_long_disc(double seconds);
 
+// One karaoke song file of CD+G, about `seconds` long (at least 1), as the
+// packs of a .cdg file and its audio: a title card naming song `number`,
+// then lyric pages one after another until the end, the last picture held.
+// Songs of different numbers start at different pages and colours. `toc`
+// is empty. Throws std::invalid_argument below 1 second.
+SampleDisc make_song(double seconds, unsigned number);
+
 }  // namespace glyphreel::sample_disc

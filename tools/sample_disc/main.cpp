@@ -1,9 +1,11 @@
-// glyphreel_sample_disc <folder> [--long SECONDS]
+// glyphreel_sample_disc <folder> [--long SECONDS | --songs COUNT SECONDS]
 //
 // Writes disc.img, disc.cdg and disc.toc of a synthesised disc into the
-// folder, creating it if needed, and prints one line per track. Exit
-// status 0 on success, 2 on a wrong command line, 1 when a file cannot be
-// written.
+// folder, creating it if needed, and prints one line per track. With
+// --songs, writes COUNT song files instead, song-001.cdg beside
+// song-001.wav and so on, each about SECONDS long, and prints one line per
+// song. Exit status 0 on success, 2 on a wrong command line, 1 when a file
+// cannot be written.
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -24,11 +26,13 @@ namespace fs = std::filesystem;
 using glyphreel::sample_disc::SampleDisc;
 
 constexpr std::string_view usage =
-    "usage: glyphreel_sample_disc <folder> [--long SECONDS]\n";
+    "usage: glyphreel_sample_disc <folder> [--long SECONDS | --songs COUNT "
+    "SECONDS]\n";
 
 struct Options {
   fs::path folder;
-  std::optional<double> long_seconds;
+  std::optional<double> seconds;  // of the long disc, or of each song
+  unsigned songs = 0;             // song files instead of a disc when not 0
 };
 
 std::optional<double> parse_seconds(std::string_view text) {
@@ -42,10 +46,26 @@ std::optional<double> parse_seconds(std::string_view text) {
   return value;
 }
 
+std::optional<unsigned> parse_count(std::string_view text) {
+  unsigned value = 0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 1 ||
+      value > 999) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<Options> parse_options(int argc, char** argv) {
   if (argc == 2) return Options{argv[1], std::nullopt};
   if (argc == 4 && std::string_view(argv[2]) == "--long") {
     if (auto s = parse_seconds(argv[3])) return Options{argv[1], *s};
+  }
+  if (argc == 5 && std::string_view(argv[2]) == "--songs") {
+    const auto count = parse_count(argv[3]);
+    const auto s = parse_seconds(argv[4]);
+    if (count && s) return Options{argv[1], *s, *count};
   }
   return std::nullopt;
 }
@@ -85,6 +105,49 @@ void report(const SampleDisc& disc) {
       disc.cdg.size() / 96, disc.img.size(), disc.cdg.size(), disc.toc.size());
 }
 
+void put_le(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  }
+}
+
+// A WAV file of 16-bit stereo at 44100 Hz around the raw samples.
+std::vector<std::uint8_t> wav_file(const std::vector<std::uint8_t>& samples) {
+  std::vector<std::uint8_t> out;
+  const auto text = [&](std::string_view tag) {
+    out.insert(out.end(), tag.begin(), tag.end());
+  };
+  const auto size = static_cast<std::uint32_t>(samples.size());
+  text("RIFF");
+  put_le(out, 36 + size, 4);
+  text("WAVEfmt ");
+  put_le(out, 16, 4);         // format chunk size
+  put_le(out, 1, 2);          // PCM
+  put_le(out, 2, 2);          // channels
+  put_le(out, 44100, 4);      // sample pairs a second
+  put_le(out, 44100 * 4, 4);  // bytes a second
+  put_le(out, 4, 2);          // bytes a sample pair
+  put_le(out, 16, 2);         // bits a sample
+  text("data");
+  put_le(out, size, 4);
+  out.insert(out.end(), samples.begin(), samples.end());
+  return out;
+}
+
+void write_songs(const Options& options) {
+  for (unsigned number = 1; number <= options.songs; ++number) {
+    const SampleDisc song =
+        glyphreel::sample_disc::make_song(*options.seconds, number);
+    char name[16];
+    std::snprintf(name, sizeof name, "song-%03u", number);
+    write_file(options.folder / (std::string(name) + ".cdg"), song.cdg);
+    write_file(options.folder / (std::string(name) + ".wav"),
+               wav_file(song.img));
+    std::printf("%s: %.2f s\n", name,
+                static_cast<double>(song.cdg.size()) / 96 / 75);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,9 +157,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
+    if (options->songs != 0) {
+      fs::create_directories(options->folder);
+      write_songs(*options);
+      return 0;
+    }
     const SampleDisc disc =
-        options->long_seconds
-            ? glyphreel::sample_disc::make_long_disc(*options->long_seconds)
+        options->seconds
+            ? glyphreel::sample_disc::make_long_disc(*options->seconds)
             : glyphreel::sample_disc::make_sample_disc();
     fs::create_directories(options->folder);
     write_file(options->folder / "disc.img", disc.img);

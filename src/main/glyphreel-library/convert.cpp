@@ -186,6 +186,7 @@ SongResult convert_song(const Song& song, const ConvertSettings& settings) {
     video.video_path = temporaries.video;
     video.scale = settings.scale;
     video.pad_16_9 = settings.pad_16_9;
+    video.encoder_threads = settings.encoder_threads;
     video.copy_audio = audio_is_copied(song.audio_extension());
     const std::uint64_t frames =
         make_song_video(settings.ffmpeg_path, video, std::move(inputs.graphics),

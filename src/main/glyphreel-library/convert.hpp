@@ -14,7 +14,8 @@ struct ConvertSettings {
   NativeString ffmpeg_path;
   unsigned scale = 2;
   bool pad_16_9 = false;
-  TemporaryOwner owner;  // this run: this host and process
+  unsigned encoder_threads = 0;  // as LibraryVideo's
+  TemporaryOwner owner;          // this run: this host and process
 };
 
 // Converts the song. Never throws a FatalError: every failure is the

@@ -145,9 +145,12 @@ int run_videos(const VideosArguments& arguments) {
     status.finished(failed_result(failure));
   }
   clear_all_stale(everything, settings, status);
-  const unsigned jobs = arguments.jobs != 0
-                            ? arguments.jobs
-                            : default_job_count(platform::processor_count());
+  const unsigned processors = platform::processor_count();
+  const unsigned jobs =
+      arguments.jobs != 0 ? arguments.jobs : default_job_count(processors);
+  settings.encoder_threads = encoder_thread_count(
+      processors,
+      static_cast<unsigned>(std::min<std::size_t>(jobs, mine.songs.size())));
   convert_songs(mine.songs, jobs, settings, status);
   const Tally tally = status.finish();
   return tally.failed == 0 ? exit_success : exit_library_failure;
