@@ -195,8 +195,11 @@ void fuzz_one(std::span<const std::uint8_t> input) {
     test::QBytes q = test::lead_in_q(kind);
     expected[r] = {QStatus::Good};
     if (kind % 4 != 3 && lba >= -150 && lba <= last_lba) {
-      q = test::position_q(kind % 99 + 1, lba);
+      const unsigned track = kind % 99 + 1;
+      q = test::position_q(track, lba);  // index 1 at -150
       expected[r].lba = lba;
+      expected[r].track = static_cast<std::uint8_t>(track);
+      expected[r].from_index_1 = lba + 150;
     }
     if (kind % 4 == 1) {
       q[kind % 12] ^= static_cast<std::uint8_t>(1u << (kind % 8));

@@ -97,7 +97,13 @@ RecordQ read_q(const QFrame& q) {
   if (track != lead_out_track && !bcd(track, 100)) return result;
   if (!bcd(q[2], 100) || !bcd_time(q, 3)) return result;
   const auto absolute = bcd_time(q, 7);
-  if (absolute) result.lba = *absolute - lba_zero_frames;
+  if (!absolute) return result;
+  result.lba = *absolute - lba_zero_frames;
+  // In index 0, the pregap, the relative time counts down to index 1.
+  if (track != lead_out_track && *bcd(q[2], 100) >= 1) {
+    result.track = static_cast<std::uint8_t>(*bcd(track, 100));
+    result.from_index_1 = bcd_time(q, 3);
+  }
   return result;
 }
 

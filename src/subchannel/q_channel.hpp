@@ -46,6 +46,12 @@ struct RecordQ {
   // lead-in frames (track 0, which carry the table of contents) and frames
   // whose numbers are not BCD (seconds below 60, frames below 75).
   std::optional<std::int64_t> lba{};
+  // With lba, for a frame of tracks 1-99 in index 1 or later: the track
+  // and the sectors from its index 1 by the relative time. Where a rip's
+  // first sector lies on the disc follows from these, whatever lies before
+  // the first track's index 1 (its pregap, a hidden track, or nothing).
+  std::uint8_t track = 0;
+  std::optional<std::int64_t> from_index_1{};
   bool operator==(const RecordQ&) const = default;
 };
 

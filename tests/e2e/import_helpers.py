@@ -197,15 +197,19 @@ def bcd(value):
     return (value // 10) << 4 | value % 10
 
 
-def q_frame(lba, track=1):
-    """An ADR-1 position frame of disc sector `lba`; None for lba None: a
-    lead-in frame (track 0), which gives no position."""
+def q_frame(lba, track=1, track_start=0):
+    """An ADR-1 position frame of disc sector `lba` in `track`, whose index 1
+    is at disc sector track_start: relative time from there, counting down
+    to it in index 0. None for lba None: a lead-in frame (track 0), which
+    gives no position."""
+    def msf(frames):
+        return [bcd(frames // 4500), bcd(frames // 75 % 60), bcd(frames % 75)]
     if lba is None:
         body = bytes([0x01, 0x00, 0x01, 0, 0x10, 0x20, 0, 0, 0x02, 0])
     else:
-        frames = lba + 150
-        msf = [bcd(frames // 4500), bcd(frames // 75 % 60), bcd(frames % 75)]
-        body = bytes([0x01, bcd(track), 0x01] + msf + [0] + msf)
+        index = 0 if lba < track_start else 1
+        body = bytes([0x01, bcd(track), index] + msf(abs(lba - track_start))
+                     + [0] + msf(lba + 150))
     crc = q_crc(body)
     return body + bytes([crc >> 8, crc & 0xFF])
 

@@ -36,8 +36,8 @@ def slipped_records(cooked):
     for k in range(len(raw) // SECTOR_SUBCODE):
         lba = FIRST_RECORD + k
         disc_lba = lba - INDEX_01
-        q = q_frame(None if disc_lba < -150 else disc_lba,
-                    1 if lba < 60 else 2)
+        track, track_start = (1, 0) if lba < 60 else (2, 60 - INDEX_01)
+        q = q_frame(None if disc_lba < -150 else disc_lba, track, track_start)
         if lba == 10:
             q = q[:5] + bytes([q[5] ^ 1]) + q[6:]
         records[lba] = with_q(raw[k * SECTOR_SUBCODE:(k + 1) * SECTOR_SUBCODE],
@@ -103,6 +103,40 @@ class SlippedRipTest(ImportTestCase):
             "slip in track 1 at 00:00.22 by -3: 3 records repeated, dropped",
             "slip in track 2 at 00:00.32 by +2: 2 sectors without "
             "subchannel, idle"])
+
+
+class LateSubchannelTest(ImportTestCase):
+
+    def test_a_hidden_track_and_a_late_drive_are_placed_by_q(self):
+        # The BIN holds the disc from its sector 0, a hidden track before
+        # track 1's index 1 at sector 30. The drive delivered each sector's
+        # subchannel three records late: the file has one record a sector,
+        # from sector -3 on, and none for the last three sectors, whose
+        # packs must come out idle.
+        sectors, hidden, late = 60, 30, 3
+        cooked = bytearray(graphics_disc(sectors, seed=8, aligned=False))
+        cooked[(sectors - late - 2) * SECTOR_SUBCODE:] = bytes(
+            (late + 2) * SECTOR_SUBCODE)
+        image = audio_bytes(sectors, seed=9)
+        (self.tmp / "h.bin").write_bytes(image)
+        (self.tmp / "h.cue").write_text(
+            'FILE "h.bin" BINARY\n  TRACK 01 AUDIO\n    INDEX 00 00:00:00\n'
+            '    INDEX 01 00:00:30\n  TRACK 02 AUDIO\n    INDEX 01 00:00:45\n')
+        raw = raw_subchannel(bytes(cooked), -late, "interleaved")
+        records = b"".join(
+            with_q(raw[k * SECTOR_SUBCODE:(k + 1) * SECTOR_SUBCODE],
+                   q_frame(k - late, 1 if k - late < 45 else 2,
+                           hidden if k - late < 45 else 45))
+            for k in range(sectors))
+        (self.tmp / "h.sub").write_bytes(records)
+        result = self.run_import(["cue", self.tmp / "h.cue", self.tmp / "h.sub",
+                                  self.tmp / "out", "--json"])
+        self.assert_imported(result)
+        self.assert_dumps(self.tmp / "out", image, bytes(cooked), [hidden, 45])
+        report = report_json(result.stdout)
+        self.assertEqual(report["subchannel_start"],
+                         {"sector": -late, "found_by_q": True})
+        self.assertEqual(report["slips"], [])
 
 
 class RipFormsTest(ImportTestCase):

@@ -34,13 +34,17 @@ TEST(QChannel, ReadsPositionsOnlyFromGoodAdrOneFrames) {
     RecordQ read;
   };
   const std::vector<Case> cases = {
-      {"the real frame", real_frame, {QStatus::Good, 39968}},
+      {"the real frame", real_frame, {QStatus::Good, 39968, 3, 568}},
       {"a bit of the time flipped", bad_crc, {QStatus::BadCrc}},
       {"a bit of the CRC flipped", bad_stored, {QStatus::BadCrc}},
       {"no Q at all", QBytes{}, {QStatus::Absent}},
-      {"track 1's pregap", test::position_q(1, -150), {QStatus::Good, -150}},
-      {"sector 0", test::position_q(1, 0), {QStatus::Good, 0}},
-      {"an hour in", test::position_q(12, 270000), {QStatus::Good, 270000}},
+      {"track 1's pregap in index 0",
+       test::position_q(1, -150, 0),
+       {QStatus::Good, -150}},
+      {"sector 0", test::position_q(1, 0, 0), {QStatus::Good, 0, 1, 0}},
+      {"an hour in",
+       test::position_q(12, 270000, 269000),
+       {QStatus::Good, 270000, 12, 1000}},
       {"the lead-out",
        test::with_q_crc({0x01, 0xAA, 0x01, 0, 0, 0, 0, 0x60, 0x00, 0x00}),
        {QStatus::Good, 269850}},
@@ -79,7 +83,9 @@ TEST(QChannel, TakesQFromBitSixOrFromThePackedBytes) {
   test::put_q(std::span(interleaved).subspan(192, 96),
               test::position_q(2, 1000));
   const std::vector<RecordQ> expected = {
-      {QStatus::Absent}, {QStatus::Good, 39968}, {QStatus::Good, 1000}};
+      {QStatus::Absent},
+      {QStatus::Good, 39968, 3, 568},
+      {QStatus::Good, 1000, 2, 1150}};
   EXPECT_EQ(read_records_q(interleaved, SubchannelForm::Interleaved), expected);
   EXPECT_EQ(
       read_records_q(test::pack_records(interleaved), SubchannelForm::Packed),

@@ -164,13 +164,21 @@ inline std::uint8_t bcd(unsigned value) {
   return static_cast<std::uint8_t>((value / 10) << 4 | value % 10);
 }
 
-// An ADR-1 frame of audio track `track`, index 1, at disc sector lba
-// (>= -150): absolute time lba + 150 frames, relative time the same.
-inline QBytes position_q(unsigned track, long long lba) {
-  const auto frames = static_cast<unsigned>(lba + 150);
-  const std::uint8_t m = bcd(frames / 4500), s = bcd(frames / 75 % 60),
-                     f = bcd(frames % 75);
-  return with_q_crc({0x01, bcd(track), 0x01, m, s, f, 0x00, m, s, f, 0, 0});
+// An ADR-1 frame of audio track `track`, whose index 1 is at disc sector
+// track_start, at disc sector lba (>= -150): absolute time lba + 150
+// frames; relative time from index 1, or counting down to it in index 0.
+inline QBytes position_q(unsigned track, long long lba,
+                         long long track_start = -150) {
+  const auto msf = [](unsigned frames) {
+    return std::array<std::uint8_t, 3>{bcd(frames / 4500),
+                                       bcd(frames / 75 % 60), bcd(frames % 75)};
+  };
+  const auto a = msf(static_cast<unsigned>(lba + 150));
+  const auto r = msf(static_cast<unsigned>(
+      lba < track_start ? track_start - lba : lba - track_start));
+  const std::uint8_t index = lba < track_start ? 0x00 : 0x01;
+  return with_q_crc({0x01, bcd(track), index, r[0], r[1], r[2], 0x00, a[0],
+                     a[1], a[2], 0, 0});
 }
 
 // A lead-in frame: track 0, the table of contents' entry for `point`.

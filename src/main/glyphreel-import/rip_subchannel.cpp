@@ -2,6 +2,7 @@
 // blocks of the image's runs, placed on the disc where their Q says they
 // belong, and cooked into packs.
 #include <algorithm>
+#include <map>
 
 #include "base/fatal_error.hpp"
 #include "main/glyphreel-import/rip.hpp"
@@ -183,6 +184,34 @@ class FileCount {
   std::vector<FileSectors> runs_;
 };
 
+// The disc sector of the dumps' first sector, as the position frames say:
+// a frame in track t, n sectors after its index 1, lies at the dumps'
+// sector start(t) + n, and its absolute time names its disc sector. The
+// value a clear majority of those frames give; without one, the first
+// track's index 1 is taken for the disc's sector 0, as it is on nearly
+// every disc (a hidden track before it is the exception the frames find).
+std::int64_t dumps_first_lba(const Rip& rip, std::span<const RecordQ> q) {
+  std::map<std::int64_t, std::uint64_t> votes;
+  std::uint64_t frames = 0;
+  for (const RecordQ& record : q) {
+    if (!record.from_index_1 || record.track == 0 ||
+        record.track > rip.tracks.size()) {
+      continue;
+    }
+    const auto dumps_sector =
+        static_cast<std::int64_t>(rip.tracks[record.track - 1].start_lba) +
+        *record.from_index_1;
+    ++votes[*record.lba - dumps_sector];
+    ++frames;
+  }
+  for (const auto& [first_lba, count] : votes) {
+    if (2 * count > frames) return first_lba;
+  }
+  return rip.tracks.empty()
+             ? 0
+             : -static_cast<std::int64_t>(rip.tracks.front().start_lba);
+}
+
 }  // namespace
 
 RipSubchannel rip_subchannel(const Rip& rip,
@@ -207,16 +236,14 @@ RipSubchannel rip_subchannel(const Rip& rip,
   }
 
   // Each record's Q position as a file sector, and the file sector each
-  // record is taken to be. Q counts the disc's sectors from the first
-  // track's index 1; the dumps from the image's first sector, the first
-  // track's pregap before it.
+  // record is taken to be. Q counts the disc's sectors from its 00:02:00;
+  // the dumps from the image's first sector.
   std::vector<RecordQ> q = read_records_q(records, rip.form);
   std::vector<RecordQ> q_on_files = q;
-  const auto first_track = static_cast<std::int64_t>(
-      rip.tracks.empty() ? 0 : rip.tracks.front().start_lba);
+  const std::int64_t first_lba = dumps_first_lba(rip, q);
   for (RecordQ& record : q_on_files) {
     if (record.lba) {
-      record.lba = file_count.file_sector(*record.lba + first_track);
+      record.lba = file_count.file_sector(*record.lba - first_lba);
     }
   }
   const std::vector<FileSectors> one_run = {
@@ -242,7 +269,10 @@ RipSubchannel rip_subchannel(const Rip& rip,
   const bool found_by_q = usable && !given;
   if (!found_by_q) alignment.start_offset = 0;
   const std::int64_t start = first + alignment.start_offset;
-  if (rip.subchannel_file && !given) {
+  // Where Q placed the records, sectors that none of them reach are idle
+  // like those after a dropped record: a drive that delivers subchannel a
+  // few sectors late leaves the last few without.
+  if (rip.subchannel_file && !given && !found_by_q) {
     check_covers(*rip.subchannel_file, count, start, file_sectors);
   }
 
