@@ -1,7 +1,10 @@
 #include "library/outputs.hpp"
 
 #include <array>
+#include <cstdio>
 #include <type_traits>
+
+#include "library/plan.hpp"
 
 namespace glyphreel {
 
@@ -17,12 +20,38 @@ bool is_label_character(char c) {
          (c >= '0' && c <= '9') || c == '-';
 }
 
+constexpr std::size_t run_digits = 8;  // the run's number, in hex
+
 bool all_digits(const NativeString& text) {
   if (text.empty() || text.size() > 19) return false;
   for (const auto c : text) {
     if (c < '0' || c > '9') return false;
   }
   return true;
+}
+
+std::optional<std::uint32_t> run_number(const NativeString& text) {
+  if (text.size() != run_digits) return std::nullopt;
+  std::uint32_t run = 0;
+  for (const auto c : text) {
+    std::uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<std::uint32_t>(c - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+    run = run << 4 | digit;
+  }
+  return run;
+}
+
+std::string hex(std::uint64_t value, int digits) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%0*llx", digits,
+                static_cast<unsigned long long>(value));
+  return text;
 }
 
 // The ASCII text of a native string that holds only label characters,
@@ -63,17 +92,34 @@ std::string host_label(std::string_view host_name) {
   return label.empty() ? "host" : label;
 }
 
+NativeString temporary_stem(const NativeString& video_name) {
+  if (video_name.size() <= longest_temporary_stem) return video_name;
+  const std::string mark =
+      "~" + hex(fnv1a_64(platform::display_path(video_name)), 16);
+  std::size_t end = longest_temporary_stem - mark.size();
+  using Unit = std::make_unsigned_t<NativeString::value_type>;
+  const auto unit = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<Unit>(video_name[at]));
+  };
+  if constexpr (sizeof(Unit) == 1) {
+    while (end > 0 && (unit(end) & 0xC0) == 0x80) --end;  // UTF-8 inside
+  } else if (unit(end - 1) >= 0xD800 && unit(end - 1) < 0xDC00) {
+    --end;  // between the two halves of a surrogate pair
+  }
+  return video_name.substr(0, end) + platform::native_from_ascii(mark);
+}
+
 NativeString temporary_name(const NativeString& video_name,
                             const TemporaryOwner& owner, TemporaryKind kind,
                             std::string_view audio_extension) {
   std::string tail = "." + owner.host + "." + std::to_string(owner.process) +
-                     std::string(marker) +
+                     "-" + hex(owner.run, run_digits) + std::string(marker) +
                      std::string(kind_words[static_cast<std::size_t>(kind)]);
   if (kind == TemporaryKind::Audio) {
     tail += '.';
     tail += audio_extension;
   }
-  return platform::native_from_ascii(".") + video_name +
+  return platform::native_from_ascii(".") + temporary_stem(video_name) +
          platform::native_from_ascii(tail);
 }
 
@@ -88,7 +134,7 @@ std::optional<ParsedTemporary> parse_temporary(const NativeString& name) {
       !(*kind == "video" || *kind == "log" || kind->starts_with("audio."))) {
     return std::nullopt;
   }
-  // ".<video name>.<host>.<process>" before the marker.
+  // ".<video stem>.<host>.<process>-<run>" before the marker.
   const NativeString head = name.substr(0, at);
   const std::size_t process_dot = head.rfind('.');
   if (process_dot == NativeString::npos || process_dot == 0) {
@@ -96,32 +142,41 @@ std::optional<ParsedTemporary> parse_temporary(const NativeString& name) {
   }
   const std::size_t host_dot = head.rfind('.', process_dot - 1);
   if (host_dot == NativeString::npos || host_dot == 0) return std::nullopt;
-  const NativeString process = head.substr(process_dot + 1);
+  const NativeString process_and_run = head.substr(process_dot + 1);
+  const std::size_t dash = process_and_run.find('-');
+  if (dash == NativeString::npos) return std::nullopt;
+  const NativeString process = process_and_run.substr(0, dash);
+  const std::optional<std::uint32_t> run =
+      run_number(process_and_run.substr(dash + 1));
   const std::optional<std::string> host =
       ascii_text(head.substr(host_dot + 1, process_dot - host_dot - 1));
-  if (!all_digits(process) || !host || host->empty() ||
+  if (!all_digits(process) || !run || !host || host->empty() ||
       host_label(*host) != *host) {
     return std::nullopt;
   }
   ParsedTemporary parsed;
-  parsed.video_name = head.substr(1, host_dot - 1);
+  parsed.video_stem = head.substr(1, host_dot - 1);
   parsed.owner.host = *host;
   for (const auto digit : process) {
     parsed.owner.process =
         parsed.owner.process * 10 + static_cast<std::uint64_t>(digit - '0');
   }
+  parsed.owner.run = *run;
   return parsed;
 }
 
 bool is_stale_temporary(const TemporaryOwner& temporary, std::string_view host,
-                        const std::function<bool(std::uint64_t)>& running) {
-  return temporary.host == host && !running(temporary.process);
+                        const std::function<bool(std::uint64_t)>& running,
+                        std::uint64_t seconds_unchanged) {
+  return temporary.host == host &&
+         (seconds_unchanged >= abandoned_after_seconds ||
+          !running(temporary.process));
 }
 
 bool temporary_in_use(const TemporaryOwner& temporary, std::string_view host,
                       const std::function<bool(std::uint64_t)>& running,
                       std::uint64_t seconds_unchanged) {
-  if (temporary.host == host) return running(temporary.process);
+  if (temporary.host == host && !running(temporary.process)) return false;
   return seconds_unchanged < abandoned_after_seconds;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/text.hpp"
+
 namespace glyphreel {
 
 namespace {
@@ -47,8 +49,11 @@ std::string_view status_word(SongStatus status) {
 }
 
 std::string json_string(std::string_view utf8) {
+  // Reasons may hold an encoder's own bytes, such as a file name that is
+  // not UTF-8: a JSON line must be text.
+  const std::string text = platform::utf8_lossy(utf8);
   std::string json = "\"";
-  for (const char c : utf8) {
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       json += '\\';

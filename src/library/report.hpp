@@ -29,7 +29,8 @@ struct SongResult {
 // and "audio" ("copied" or "encoded").
 std::string result_json(const SongResult& result);
 
-// The text as a JSON string, quotes included.
+// The text as a JSON string, quotes included; bytes that are not UTF-8
+// become U+FFFD.
 std::string json_string(std::string_view utf8);
 
 // "<name>\t<.cdg or zip>\t<audio>\ttodo|done\n" for --list. Tabs and line

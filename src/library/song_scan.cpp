@@ -5,6 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include "library/disc_songs.hpp"
+
 namespace glyphreel {
 
 namespace {
@@ -157,7 +159,8 @@ void pair_zip_entries(const FoundFile& zip, std::span<const ZipEntry> entries,
     if (!graphics && !is_audio(extension)) continue;
     Group<ZipEntry>& group = groups[without_extension(name, extension)];
     if (graphics) {
-      group.graphics = &entry;
+      // The first of a name, as the entry read when the song is converted.
+      if (group.graphics == nullptr) group.graphics = &entry;
     } else {
       group.audio.push_back(&entry);
     }
@@ -166,6 +169,14 @@ void pair_zip_entries(const FoundFile& zip, std::span<const ZipEntry> entries,
   std::vector<std::pair<const ZipEntry*, const ZipEntry*>> pairs;
   for (const auto& [stem, group] : groups) {
     if (group.graphics == nullptr) continue;
+    if (group.graphics->size > largest_song_graphics) {
+      into.failures.push_back(
+          {zip.name + "/" + group.graphics->name,
+           zip_source + ": " + group.graphics->name,
+           "unpacks to " + std::to_string(group.graphics->size) +
+               " bytes, more than a song's graphics (64 MiB)"});
+      continue;
+    }
     if (group.audio.empty()) {
       into.failures.push_back({zip.name + "/" + group.graphics->name,
                                zip_source + ": " + group.graphics->name,
@@ -190,10 +201,12 @@ void pair_zip_entries(const FoundFile& zip, std::span<const ZipEntry> entries,
     song.name = zip_name;
     song.output_stem = zip_stem;
     if (pairs.size() > 1) {
-      // Only the .cdg's own name: nothing in a zip's names can lead the
-      // output out of the zip's folder.
-      const std::string own_name(without_extension(
+      // Only the .cdg's own name, fit for a file name on every system:
+      // nothing in a zip's names can lead the output out of the zip's
+      // folder or make a name the output's file system refuses.
+      std::string own_name = name_text(without_extension(
           std::string(last_part(graphics->name)), graphics_extension));
+      if (own_name.empty()) own_name = "_";
       song.name += "/" + own_name;
       song.output_stem =
           platform::join_path(zip_stem, platform::native_from_utf8(own_name));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,11 @@ struct FoundFile {
 // .cdg has several beside it.
 inline constexpr std::string_view audio_extensions[] = {
     "mp3", "ogg", "flac", "wav", "m4a", "aac", "opus", "wma"};
+
+// The most graphics a song's zip entry may unpack to: 64 MiB of packs play
+// for two and a half hours. A zip that claims more is refused before it is
+// unpacked, so that no archive can make a run hold gigabytes.
+inline constexpr std::uint64_t largest_song_graphics = std::uint64_t{64} << 20;
 
 struct Song {
   std::string name;            // the relative name without extension: shown,

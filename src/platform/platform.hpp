@@ -301,9 +301,10 @@ OutputChild spawn_logged_with_output_pipe(
     const NativeString& log_path, std::string_view step);
 
 // Whole seconds from the file's last change to now by this machine's
-// clock; 0 for a change that the clock puts in the future.
-std::uint64_t seconds_since_modified(const NativeString& path,
-                                     std::string_view step);
+// clock; 0 for a change that the clock puts in the future; nothing when the
+// file is gone (as another process's temporary may be at any moment).
+std::optional<std::uint64_t> seconds_since_modified(const NativeString& path,
+                                                    std::string_view step);
 
 // Opens a file for writing at its end, created when missing.
 OpenFile open_file_for_appending(const NativeString& path,

@@ -567,6 +567,16 @@ std::vector<FolderEntry> list_folder(const NativeString& path,
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     FolderEntry found{NativeString(name), false, false};
+#ifdef _DIRENT_HAVE_D_TYPE
+    // Most file systems say what an entry is in the listing itself: no
+    // stat per entry, which counts in a folder of many thousand videos.
+    if (entry->d_type == DT_REG || entry->d_type == DT_DIR) {
+      found.is_file = entry->d_type == DT_REG;
+      found.is_folder = entry->d_type == DT_DIR;
+      entries.push_back(std::move(found));
+      continue;
+    }
+#endif
     struct stat info {};
     if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) ==
         0) {
@@ -686,10 +696,13 @@ OutputChild spawn_logged_with_output_pipe(
   return OutputChild{ChildProcess{pid, -1}, output};
 }
 
-std::uint64_t seconds_since_modified(const NativeString& path,
-                                     std::string_view step) {
+std::optional<std::uint64_t> seconds_since_modified(const NativeString& path,
+                                                    std::string_view step) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) fail(step);
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    fail(step);
+  }
   const std::time_t now = std::time(nullptr);
   return now > info.st_mtime ? static_cast<std::uint64_t>(now - info.st_mtime)
                              : 0;

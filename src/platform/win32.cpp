@@ -890,11 +890,13 @@ OutputChild spawn_logged_with_output_pipe(
   return OutputChild{ChildProcess{value_of(process), -1}, value_of(output)};
 }
 
-std::uint64_t seconds_since_modified(const NativeString& path,
-                                     std::string_view step) {
+std::optional<std::uint64_t> seconds_since_modified(const NativeString& path,
+                                                    std::string_view step) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-    fail(step);
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    fail(step, code);
   }
   FILETIME now_time{};
   ::GetSystemTimeAsFileTime(&now_time);

@@ -198,9 +198,9 @@ class ResumeTest(LibraryTestCase):
         # C left elsewhere two hours ago.
         ended = subprocess.Popen(["true"])
         ended.wait()
-        ours = f".A.mp4.{host_label()}.{ended.pid}.glyphreel-video"
-        theirs = ".B.mp4.elsewhere.1.glyphreel-video"
-        abandoned = ".C.mp4.elsewhere.2.glyphreel-video"
+        ours = f".A.mp4.{host_label()}.{ended.pid}-0000cafe.glyphreel-video"
+        theirs = ".B.mp4.elsewhere.1-0000cafe.glyphreel-video"
+        abandoned = ".C.mp4.elsewhere.2-0000cafe.glyphreel-video"
         for video, temporary in (("A", ours), ("B", theirs),
                                  ("C", abandoned)):
             (self.out / f"{video}.mp4").unlink()
@@ -345,7 +345,7 @@ class ZipTest(LibraryTestCase):
             self.assertEqual(self.frames_sent(video), frames)
         audio = self.encoded("Single.mp4")[0]["argv"][11]
         self.assertRegex(Path(audio).name,
-                         r"^\.Single\.mp4\..+\.\d+\.glyphreel-audio\.mp3$")
+                         r"^\.Single\.mp4\..+\.\d+-[0-9a-f]{8}\.glyphreel-audio\.mp3$")
         self.assertEqual(sorted(tree(self.out)),
                          ["Single.mp4", "Two", "Two/A.mp4", "Two/B.mp4"])
 

@@ -36,6 +36,8 @@ TEST(LibraryReport, ResultsAreOneJsonObjectALine) {
   EXPECT_NE(result_json(encoded).find(R"("audio":"encoded")"),
             std::string::npos);
   EXPECT_EQ(json_string("\\ é"), "\"\\\\ é\"");
+  // An encoder's message may echo a file name that is not UTF-8.
+  EXPECT_EQ(json_string("./\xe9t\xe9.mp3"), "\"./\uFFFDt\uFFFD.mp3\"");
 }
 
 TEST(LibraryReport, ListLinesHaveFourTabSeparatedFields) {

@@ -103,10 +103,11 @@ TEST(SongScan, NamedFilesPairOnlyWithTheAudioBesideThem) {
   EXPECT_EQ(scan.zips.size(), 1u);
 }
 
-ZipEntry entry(std::string name, bool folder = false) {
+ZipEntry entry(std::string name, bool folder = false, std::uint64_t size = 0) {
   ZipEntry made;
   made.name = std::move(name);
   made.is_folder = folder;
+  made.size = size;
   return made;
 }
 
@@ -144,6 +145,19 @@ TEST(SongScan, PairsTheMembersOfZips) {
        {},
        {"Pack.zip/a/S.cdg: has no audio file of the same name in the zip",
         "Pack.zip: " + none}},
+      {"names that Windows refuses in a file name",
+       {entry("A:b.cdg"), entry("A:b.mp3"), entry("What?.cdg"),
+        entry("What?.mp3")},
+       {"Pack/A_b <A:b.mp3", "Pack/What_ <What?.mp3"},
+       {}},
+      {"graphics too large for a song, and a name given twice (the first "
+       "counts, as when the song is read)",
+       {entry("S.cdg", false, largest_song_graphics), entry("S.mp3"),
+        entry("S.cdg", false, largest_song_graphics + 1),
+        entry("T.cdg", false, largest_song_graphics + 1), entry("T.mp3")},
+       {"Pack <S.mp3"},
+       {"Pack.zip/T.cdg: unpacks to 67108865 bytes, more than a song's "
+        "graphics (64 MiB)"}},
       {"nothing but audio", {entry("S.mp3")}, {}, {"Pack.zip: " + none}},
       {"empty", {}, {}, {"Pack.zip: " + none}},
   };

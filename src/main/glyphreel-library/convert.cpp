@@ -1,6 +1,7 @@
 #include "main/glyphreel-library/convert.hpp"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -52,7 +53,8 @@ const ZipEntry& member(const std::vector<ZipEntry>& entries,
   throw FatalError(zip + " no longer holds " + name);
 }
 
-SongInputs read_inputs(const Song& song, const Temporaries& temporaries) {
+SongInputs read_inputs(const Song& song, Temporaries& temporaries,
+                       const std::function<NativeString()>& audio_temporary) {
   SongInputs inputs;
   if (!song.from_zip()) {
     inputs.graphics =
@@ -64,12 +66,14 @@ SongInputs read_inputs(const Song& song, const Temporaries& temporaries) {
     const std::vector<ZipEntry> entries = read_zip_directory(zip, song.source);
     inputs.graphics = extract_zip_entry(
         zip, member(entries, song.graphics_entry, song.source), song.source);
+    const NativeString audio_path = audio_temporary();
     platform::create_new_file(
-        temporaries.audio,
+        audio_path,
         extract_zip_entry(zip, member(entries, song.audio_entry, song.source),
                           song.source),
-        "write " + platform::display_path(temporaries.audio));
-    inputs.audio_path = temporaries.audio;
+        "write " + platform::display_path(audio_path));
+    temporaries.audio = audio_path;
+    inputs.audio_path = audio_path;
   }
   // A trailing piece shorter than a pack draws nothing.
   inputs.graphics.resize(inputs.graphics.size() / pack_size * pack_size);
@@ -81,19 +85,23 @@ std::optional<std::string> other_worker(const NativeString& folder,
                                         const NativeString& video_name,
                                         const TemporaryOwner& owner) {
   if (!platform::path_exists(folder, "")) return std::nullopt;
+  const NativeString stem = temporary_stem(video_name);
   for (const platform::FolderEntry& entry : platform::list_folder(
            folder, "list " + platform::display_path(folder))) {
     const std::optional<ParsedTemporary> temporary =
         parse_temporary(entry.name);
-    if (!temporary || temporary->video_name != video_name ||
+    if (!temporary || temporary->video_stem != stem ||
         temporary->owner == owner) {
       continue;
     }
     const NativeString path = platform::join_path(folder, entry.name);
-    if (!temporary_in_use(temporary->owner, owner.host,
-                          platform::process_is_running,
-                          platform::seconds_since_modified(
-                              path, "check " + platform::display_path(path)))) {
+    const std::optional<std::uint64_t> unchanged =
+        platform::seconds_since_modified(
+            path, "check " + platform::display_path(path));
+    // One gone meanwhile was its owner's to take away: finished or failed.
+    if (!unchanged ||
+        !temporary_in_use(temporary->owner, owner.host,
+                          platform::process_is_running, *unchanged)) {
       continue;
     }
     return "being converted by " + temporary->owner.host + " (process " +
@@ -113,17 +121,17 @@ std::vector<std::string> clear_stale_temporaries(const NativeString& folder,
              folder, "list " + platform::display_path(folder))) {
       const std::optional<ParsedTemporary> temporary =
           parse_temporary(entry.name);
-      // Nothing of this run is written yet: its own process id is stale.
-      const auto running = [&](std::uint64_t process) {
-        return process != owner.process &&
-               platform::process_is_running(process);
-      };
-      if (!temporary ||
-          !is_stale_temporary(temporary->owner, owner.host, running)) {
-        continue;
-      }
+      if (!temporary || temporary->owner.host != owner.host) continue;
       const NativeString path = platform::join_path(folder, entry.name);
       try {
+        const std::optional<std::uint64_t> unchanged =
+            platform::seconds_since_modified(
+                path, "check " + platform::display_path(path));
+        if (!unchanged ||
+            !is_stale_temporary(temporary->owner, owner.host,
+                                platform::process_is_running, *unchanged)) {
+          continue;
+        }
         platform::delete_file(path,
                               "remove stale " + platform::display_path(path));
       } catch (const FatalError& error) {
@@ -169,18 +177,17 @@ SongResult convert_song(const Song& song, const ConvertSettings& settings) {
       return platform::join_path(
           folder, temporary_name(video_name, settings.owner, kind, extension));
     };
-    temporaries.video = temporary(TemporaryKind::Video, {});
-    temporaries.log = temporary(TemporaryKind::Log, {});
-    if (song.from_zip()) {
-      temporaries.audio =
-          temporary(TemporaryKind::Audio, song.audio_extension());
-    }
     // The empty video claims the song at once: another worker that looks
-    // now sees that it is taken.
-    platform::create_new_file(
-        temporaries.video, {},
-        "create " + platform::display_path(temporaries.video));
-    SongInputs inputs = read_inputs(song, temporaries);
+    // now sees that it is taken. Each temporary is ours to remove only once
+    // this run has made it.
+    const NativeString video_path = temporary(TemporaryKind::Video, {});
+    platform::create_new_file(video_path, {},
+                              "create " + platform::display_path(video_path));
+    temporaries.video = video_path;
+    SongInputs inputs = read_inputs(song, temporaries, [&] {
+      return temporary(TemporaryKind::Audio, song.audio_extension());
+    });
+    temporaries.log = temporary(TemporaryKind::Log, {});
     LibraryVideo video;
     video.audio_path = inputs.audio_path;
     video.video_path = temporaries.video;

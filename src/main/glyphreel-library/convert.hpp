@@ -15,7 +15,7 @@ struct ConvertSettings {
   unsigned scale = 2;
   bool pad_16_9 = false;
   unsigned encoder_threads = 0;  // as LibraryVideo's
-  TemporaryOwner owner;          // this run: this host and process
+  TemporaryOwner owner;          // this run: host, process, own number
 };
 
 // Converts the song. Never throws a FatalError: every failure is the

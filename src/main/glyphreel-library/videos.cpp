@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <random>
 #include <set>
 #include <string>
 #include <system_error>
@@ -121,6 +122,17 @@ void convert_songs(const std::vector<Song>& songs, unsigned jobs,
   for (std::thread& thread : threads) thread.join();
 }
 
+// The run's own number in its temporaries' names: from the system's random
+// source, or from the clock where there is none.
+std::uint32_t run_number() {
+  try {
+    return std::random_device{}();
+  } catch (const std::exception&) {
+    return static_cast<std::uint32_t>(
+        std::chrono::system_clock::now().time_since_epoch().count());
+  }
+}
+
 }  // namespace
 
 int run_videos(const VideosArguments& arguments) {
@@ -133,7 +145,8 @@ int run_videos(const VideosArguments& arguments) {
   settings.ffmpeg_path = arguments.ffmpeg_path;
   settings.scale = arguments.scale;
   settings.pad_16_9 = arguments.pad_16_9;
-  settings.owner = {host_label(platform::host_name()), platform::process_id()};
+  settings.owner = {host_label(platform::host_name()), platform::process_id(),
+                    run_number()};
   platform::ensure_folder(
       arguments.out_folder,
       "create output folder " + platform::display_path(arguments.out_folder));

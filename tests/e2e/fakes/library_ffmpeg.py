@@ -12,7 +12,7 @@ records the call in the folder named by GLYPHREEL_FAKE_DIR:
   <video>.stdin.bin   every byte of its standard input
   <video>.json        its arguments, appended as one line per call
 where <video> is the final name of the video that the temporary it writes
-belongs to ("Song.mp4" for ".Song.mp4.host.1.glyphreel-video").
+belongs to ("Song.mp4" for ".Song.mp4.host.1-0000cafe.glyphreel-video").
 
 Environment:
   LIBRARY_FAKE_EXIT=N        encoding fails: a message on standard error,
