@@ -80,9 +80,9 @@ bool is_utf8(std::string_view text) {
 }
 
 std::string zip_name_text(std::span<const std::uint8_t> stored,
-                          bool flagged_utf8) {
+                          bool utf8_expected) {
   std::string name(stored.begin(), stored.end());
-  if (!flagged_utf8 || !is_utf8(name)) {
+  if (!utf8_expected || !is_utf8(name)) {
     name.clear();
     for (const std::uint8_t byte : stored) {
       append_utf8(name,

@@ -194,8 +194,13 @@ ZipEntry read_entry(Bytes directory, std::size_t& at, std::uint64_t number,
   const Bytes stored_name = directory.subspan(variable, name_length);
   const Bytes extra = directory.subspan(variable + name_length, extra_length);
 
+  // Zip tools of Unix and macOS write UTF-8 names without the flag.
+  const std::uint8_t made_on = directory[at + 5];
+  const bool unix_host = made_on == zip::host_unix || made_on == zip::host_osx;
+
   ZipEntry entry;
-  entry.name = zip_name_text(stored_name, (flags & zip::flag_utf8) != 0);
+  entry.name =
+      zip_name_text(stored_name, (flags & zip::flag_utf8) != 0 || unix_host);
   if ((flags & zip::flag_utf8) == 0) {
     if (auto utf8_name = unicode_path(extra, stored_name)) {
       entry.name = *utf8_name;

@@ -26,6 +26,9 @@ static_assert(local_header_size == 30);
 // CRC-32, compressed and uncompressed size, name, extra and comment lengths,
 // first disk, internal and external attributes, local header offset; the
 // name, extra field and comment follow.
+// The system a central entry was made on: the high byte of "made by".
+inline constexpr std::uint8_t host_unix = 3;
+inline constexpr std::uint8_t host_osx = 19;
 inline constexpr std::size_t central_entry_size =
     4 + 2 + 2 + 2 + 2 + 2 + 2 + 4 + 4 + 4 + 2 + 2 + 2 + 2 + 2 + 4 + 4;
 static_assert(central_entry_size == 46);

@@ -67,11 +67,12 @@ std::span<const std::uint8_t> stream_of(const Archive& zip,
 // when the name is not ASCII), the flag cleared when asked and an extra
 // field added to its directory entry.
 Archive one_member_zip(const std::string& name, bool utf8_flag,
-                       std::string_view extra = "") {
+                       std::string_view extra = "", std::uint8_t host = 0) {
   const std::vector<std::uint8_t> song = {'s', 'o', 'n', 'g'};
   const ZipMember member[] = {{name, song, false}};
   Archive zip = zip_archive(member, 0);
   const std::size_t entry = central(zip, 0);
+  zip[entry + 5] = host;  // made by: 0 MS-DOS, 3 Unix, 19 macOS
   if (!utf8_flag) {
     zip[7] &= ~8;  // bit 11 of the flags
     zip[entry + 9] &= ~8;
@@ -151,6 +152,12 @@ TEST(ZipReader, ReadsNamesAndCommentsAsWritersStoreThem) {
        one_member_zip("Caf\x82\\Song", false),
        {"Caf\xc3\xa9/Song"}},
       {"UTF-8", one_member_zip("Caf\xc3\xa9", true), {"Caf\xc3\xa9"}},
+      {"UTF-8 from macOS, not flagged",
+       one_member_zip("Caf\xc3\xa9", false, "", 19),
+       {"Caf\xc3\xa9"}},
+      {"code page 437 from Unix, not being UTF-8",
+       one_member_zip("Caf\x82", false, "", 3),
+       {"Caf\xc3\xa9"}},
       {"flagged UTF-8 that is not", one_member_zip("\xff", true), {"\xc2\xa0"}},
       {"Unicode path field",
        one_member_zip("Cafe", true, unicode_path),
