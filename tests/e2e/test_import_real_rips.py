@@ -223,6 +223,19 @@ class RipFormsTest(ImportTestCase):
             "--sub-start auto: the Q subchannel of "
             f"{self.tmp / 'two.sub'} gives no clear start: 0 of its 0 "
             "position frames agree")
+        # Blocks that carry their subchannel: a start that puts it after
+        # the image, or all of it before.
+        self.raw_bin("c.bin", graphics_disc(10), image[:10 * SECTOR_AUDIO])
+        (self.tmp / "c.cue").write_text(
+            'FILE "c.bin" BINARY\nTRACK 01 CDG\nINDEX 01 00:00:00\n')
+        for start, message in (
+                ("1", "the sectors' subchannel begins after the image's "
+                 "first sector (--sub-start 1)"),
+                ("-4611686018427387904", "--sub-start -4611686018427387904 "
+                 "puts all of the sectors' 10 records before the image")):
+            with self.subTest(start=start):
+                self.assert_refused(["cue", self.tmp / "c.cue", self.tmp / "o",
+                                     "--sub-start", start], message)
 
     def test_a_sheet_and_its_subchannel_must_fit_one_another(self):
         (self.tmp / "k.cue").write_text(

@@ -225,14 +225,19 @@ RipSubchannel rip_subchannel(const Rip& rip,
 
   const bool given = rip.start.kind == SubStart::Kind::Given;
   const std::int64_t first = given ? rip.start.sector : 0;
+  if (given && first > 0) {
+    throw FatalError(std::string(rip.subchannel_file
+                                     ? "the subchannel file"
+                                     : "the sectors' subchannel") +
+                     " begins after the image's first sector (--sub-start " +
+                     std::to_string(first) + ")");
+  }
   if (rip.subchannel_file && given) {
-    if (first > 0) {
-      throw FatalError(
-          "the subchannel file begins after the image's first sector "
-          "(--sub-start " +
-          std::to_string(first) + ")");
-    }
     check_covers(*rip.subchannel_file, count, first, file_sectors);
+  } else if (given && first < -static_cast<std::int64_t>(count)) {
+    throw FatalError("--sub-start " + std::to_string(first) +
+                     " puts all of the sectors' " + std::to_string(count) +
+                     " records before the image");
   }
 
   // Each record's Q position as a file sector, and the file sector each
