@@ -4,6 +4,7 @@
 
 #include "base/subcode_pack.hpp"
 #include "base/text.hpp"
+#include "import/text_lines.hpp"
 #include "packs/pack_loop.hpp"
 
 namespace glyphreel {
@@ -17,21 +18,17 @@ std::uint64_t divide_up(std::uint64_t value, std::uint64_t divisor) {
   return value / divisor + (value % divisor != 0 ? 1 : 0);
 }
 
-// Digits only: no sign, no blank.
-std::optional<std::uint64_t> plain_number(std::string_view text) {
-  if (text.empty() || text.front() == '+') return std::nullopt;
-  const ParsedNumber parsed = parse_decimal_u64(text);
-  if (parsed.fault) return std::nullopt;
-  return parsed.value;
-}
+// The most digits a whole number of the command line may have: all fit in
+// 64 bits.
+constexpr std::size_t longest_number = 19;
 
 }  // namespace
 
 std::optional<Shard> parse_shard(std::string_view text) {
   const std::size_t slash = text.find('/');
   if (slash == std::string_view::npos) return std::nullopt;
-  const auto index = plain_number(text.substr(0, slash));
-  const auto count = plain_number(text.substr(slash + 1));
+  const auto index = parse_digits(text.substr(0, slash), longest_number);
+  const auto count = parse_digits(text.substr(slash + 1), longest_number);
   if (!index || !count || *index == 0 || *index > *count) return std::nullopt;
   return Shard{*index, *count};
 }

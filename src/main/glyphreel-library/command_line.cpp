@@ -2,6 +2,7 @@
 
 #include "base/text.hpp"
 #include "encoder/library_encoder.hpp"
+#include "import/text_lines.hpp"
 #include "main/options.hpp"
 
 namespace glyphreel {
@@ -28,12 +29,10 @@ std::optional<unsigned> number_option(const ScannedOptions& scanned,
                                       unsigned largest) {
   if (!scanned.has(option)) return fallback;
   const std::optional<std::string> text = scanned.text(option);
-  if (!text || text->empty() || text->front() == '+') return std::nullopt;
-  const ParsedNumber parsed = parse_decimal_u64(*text);
-  if (parsed.fault || parsed.value < smallest || parsed.value > largest) {
-    return std::nullopt;
-  }
-  return static_cast<unsigned>(parsed.value);
+  const std::optional<std::uint64_t> value =
+      text ? parse_digits(*text, 10) : std::nullopt;
+  if (!value || *value < smallest || *value > largest) return std::nullopt;
+  return static_cast<unsigned>(*value);
 }
 
 // --ffmpeg PATH, or "ffmpeg" from PATH.

@@ -7,6 +7,7 @@
 #include "archive/zip_writer.hpp"
 #include "base/fatal_error.hpp"
 #include "disc/spans.hpp"
+#include "library/song_scan.hpp"
 #include "main/glyphreel-library/ffmpeg_child.hpp"
 #include "main/input_files.hpp"
 #include "main/run_outputs.hpp"
@@ -35,24 +36,14 @@ void warn(std::string_view text) {
       "glyphreel-library: warning: " + std::string(text) + "\n");
 }
 
-bool ends_with_cue(std::string_view name) {
-  constexpr std::string_view extension = ".cue";
-  if (name.size() < extension.size()) return false;
-  for (std::size_t i = 0; i < extension.size(); ++i) {
-    char c = name[name.size() - extension.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != extension[i]) return false;
-  }
-  return true;
-}
-
 // The CD-TEXT of the sheet: a cue sheet when its name ends in .cue, a
 // cdrdao TOC file otherwise.
 DiscNames read_names(const NativeString& path) {
   const std::string name = platform::display_path(path);
   const std::string text = read_text_file(path, name);
-  return ends_with_cue(name) ? disc_names(parse_cue_sheet(text, name))
-                             : disc_names(parse_cdrdao_toc(text, name));
+  return lower_extension(name) == "cue"
+             ? disc_names(parse_cue_sheet(text, name))
+             : disc_names(parse_cdrdao_toc(text, name));
 }
 
 // The chosen tracks, every one of the disc's unless --tracks names some.
