@@ -1,6 +1,5 @@
 #include "main/glyphreel-library/command_line.hpp"
 
-#include "base/text.hpp"
 #include "encoder/library_encoder.hpp"
 #include "import/text_lines.hpp"
 #include "main/options.hpp"
