@@ -94,9 +94,10 @@ std::string host_label(std::string_view host_name) {
 
 NativeString temporary_stem(const NativeString& video_name) {
   if (video_name.size() <= longest_temporary_stem) return video_name;
-  const std::string mark =
-      "~" + hex(fnv1a_64(platform::display_path(video_name)), 16);
-  std::size_t end = longest_temporary_stem - mark.size();
+  std::string mark(1, '~');
+  mark += hex(fnv1a_64(platform::display_path(video_name)), 16);
+  constexpr std::size_t mark_size = 17;
+  std::size_t end = longest_temporary_stem - mark_size;
   using Unit = std::make_unsigned_t<NativeString::value_type>;
   const auto unit = [&](std::size_t at) {
     return static_cast<std::uint32_t>(static_cast<Unit>(video_name[at]));
