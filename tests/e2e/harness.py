@@ -52,6 +52,13 @@ USAGE = (
     "out.mp4 start_track end_track mode\n"
 )
 
+LIBRARY_USAGE = (
+    "usage: glyphreel-library videos SOURCE... --out DIR [-j N] [--scale N] "
+    "[--pad 16:9] [--shard K/N] [--results FILE] [--list] [--ffmpeg PATH]\n"
+    "       glyphreel-library songs DISC_DIR OUTDIR [--audio mp3|flac|wav] "
+    "[--folders] [--names SHEET] [--tracks FIRST-LAST] [--ffmpeg PATH]\n"
+)
+
 # System error descriptions as the POSIX build words them.
 NOT_FOUND = "No such file or directory (os error 2)"
 BROKEN_PIPE = "Broken pipe (os error 32)"

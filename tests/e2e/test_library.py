@@ -17,9 +17,9 @@ import unittest
 import zipfile
 from pathlib import Path
 
-from harness import (FAKES, FRAME_BYTES, PACK_SIZE, RECORD_ENCODER,
-                     SECTOR_AUDIO, SECTOR_SUBCODE, E2ETestCase, pack,
-                     run_glyphreel, toc_bytes, tree)
+from harness import (FAKES, FRAME_BYTES, LIBRARY_USAGE, PACK_SIZE,
+                     RECORD_ENCODER, SECTOR_AUDIO, SECTOR_SUBCODE, E2ETestCase,
+                     pack, run_glyphreel, toc_bytes, tree)
 from import_helpers import graphics_disc
 
 LIBRARY_FFMPEG = FAKES / "library_ffmpeg.py"
@@ -27,12 +27,6 @@ FFMPEG = shutil.which("ffmpeg")
 FFPROBE = shutil.which("ffprobe")
 SEVEN_ZIP = shutil.which("7z")
 
-USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
-         "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
-         "[--ffmpeg PATH]\n"
-         "       glyphreel-library songs DISC_DIR OUTDIR "
-         "[--audio mp3|flac|wav] [--folders] [--names SHEET] "
-         "[--tracks FIRST-LAST] [--ffmpeg PATH]\n")
 
 SAMPLES_PER_FRAME = 735  # 44100 Hz at 60 frames a second
 
@@ -397,7 +391,7 @@ class ListAndCommandLineTest(LibraryTestCase):
                 result = subprocess.run(library_command() + arguments,
                                         capture_output=True, timeout=60)
                 self.assertEqual((result.returncode, result.stderr.decode()),
-                                 (2, USAGE))
+                                 (2, LIBRARY_USAGE))
         version = subprocess.run(library_command() + ["--version"],
                                  capture_output=True, timeout=60)
         self.assertEqual(version.returncode, 0)

@@ -22,18 +22,13 @@ HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "e2e"))
 
 import test_windows  # noqa: E402  (its helpers)
+from harness import LIBRARY_USAGE  # noqa: E402
 from import_helpers import graphics_disc  # noqa: E402
 
 LIBRARY = Path(os.environ.get("GLYPHREEL_LIBRARY_EXE", ""))
 GLYPHREEL = Path(os.environ.get("GLYPHREEL_EXE", ""))
 FAKE_ENCODER = Path(os.environ.get("FAKE_ENCODER_EXE", ""))
 FRAME_BYTES = 312 * 216 * 3
-USAGE = ("usage: glyphreel-library videos SOURCE... --out DIR [-j N] "
-         "[--scale N] [--pad 16:9] [--shard K/N] [--results FILE] [--list] "
-         "[--ffmpeg PATH]\n"
-         "       glyphreel-library songs DISC_DIR OUTDIR "
-         "[--audio mp3|flac|wav] [--folders] [--names SHEET] "
-         "[--tracks FIRST-LAST] [--ffmpeg PATH]\n")
 
 
 @unittest.skipUnless(LIBRARY.is_file() and GLYPHREEL.is_file() and
@@ -188,7 +183,7 @@ class WindowsLibrary(test_windows.ScratchFolders):
     def test_the_command_line(self):
         result = self.run_exe(LIBRARY, ["videos", "only-a-source"])
         self.assertEqual((result.returncode, result.stderr.decode()),
-                         (2, USAGE))
+                         (2, LIBRARY_USAGE))
         result = self.run_exe(LIBRARY, ["--version"])
         self.assertEqual((result.returncode, result.stdout),
                          (0, b"glyphreel-library 0.2.0\n"))
